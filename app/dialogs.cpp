@@ -1,0 +1,54 @@
+// The console platform used until the window installs its own, and the seam accessors.
+#include "app/dialogs.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace app {
+namespace {
+
+class ConsolePlatform final : public Platform {
+public:
+    void message_box(BoxKind, const std::string& caption, const std::string& text) override {
+        std::fprintf(stderr, "%s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ",
+                     text.c_str());
+    }
+    void beep() override {}
+    void set_busy_cursor(bool) override {}
+    [[noreturn]] void stop_program() override {
+        std::fflush(nullptr);
+        std::_Exit(1);
+    }
+    void sleep_ms(int ms) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+};
+
+class SilentStatusList final : public StatusList {
+public:
+    void send_message(const std::string&) override {}
+    void clear() override {}
+};
+
+ConsolePlatform console_platform;
+SilentStatusList silent_status_list;
+Platform* current_platform = &console_platform;
+StatusList* current_status_list = &silent_status_list;
+
+}  // namespace
+
+Platform& platform() { return *current_platform; }
+
+void set_platform(Platform* p) { current_platform = p != nullptr ? p : &console_platform; }
+
+StatusList& status_list() { return *current_status_list; }
+
+void set_status_list(StatusList* s) {
+    current_status_list = s != nullptr ? s : &silent_status_list;
+}
+
+void send_message(const std::string& line) { current_status_list->send_message(line); }
+
+}  // namespace app

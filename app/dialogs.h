@@ -1,0 +1,48 @@
+// The platform seams of the program: message boxes, the beep, the busy cursor, stopping the
+// program, the fixed waits and the status list. The instrument link and the plotting unit call
+// these and never Qt, so that tests can record every box and wait instead of blocking.
+#pragma once
+
+#include <string>
+
+namespace app {
+
+enum class BoxKind { Error, Information, Plain };
+
+// Thrown by recording platforms in tests in place of the process exit.
+struct ProgramStopped {
+    int status;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+    // A modal box with an OK button; returns when the operator has closed it.
+    virtual void message_box(BoxKind kind, const std::string& caption, const std::string& text) = 0;
+    virtual void beep() = 0;
+    virtual void set_busy_cursor(bool busy) = 0;
+    // Ends the program at once with a non-zero status: no destructors, no handlers.
+    [[noreturn]] virtual void stop_program() = 0;
+    // A plain blocking wait of the GUI thread; no events are handled during it.
+    virtual void sleep_ms(int ms) = 0;
+};
+
+// The status list under the plot (the window implements it).
+class StatusList {
+public:
+    virtual ~StatusList() = default;
+    virtual void send_message(const std::string& line) = 0;
+    virtual void clear() = 0;
+};
+
+// The platform in use; until one is installed, a console one (stderr, real sleep, _Exit(1)).
+Platform& platform();
+void set_platform(Platform* p);  // nullptr restores the console platform
+
+StatusList& status_list();
+void set_status_list(StatusList* s);  // nullptr restores one that drops every line
+
+// Appends one line to the status list at once.
+void send_message(const std::string& line);
+
+}  // namespace app

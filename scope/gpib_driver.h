@@ -1,0 +1,42 @@
+// The GPIB driver library, loaded at run time and bound by name, the status test applied after
+// every driver call, and the fatal report that ends the program when a call fails.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace scope {
+
+// Loads the driver library ($GPIB_LIBRARY, else the platform's default name) and resolves its
+// entry points and status form. Stops the program with "LoadLibrary FAILED!" or
+// "GetProcAddresses FAILED!" when it cannot.
+void Load_gpib_library();
+// Releases the library if it is loaded (Quit and the fatal paths).
+void Release_gpib_library();
+bool Gpib_library_loaded();
+
+// The driver calls the link makes. The status word, error code and count of the last call are
+// read right after it and kept (see Ibsta(), Iberr(), Ibcnt()).
+int32_t Call_ibdev(int board, int pad, int sad, int tmo, int eot, int eos);
+void Call_ibclr(int32_t device);
+void Call_ibwrt(int32_t device, const char* buffer, int32_t count);
+void Call_ibrd(int32_t device, char* buffer, int32_t count);
+void Call_ibonl(int32_t device, int v);
+
+int32_t Ibsta();
+int32_t Iberr();
+int32_t Ibcnt();
+
+// Bit 15 (ERR) of the status word of the last call.
+bool Error_bit_set();
+
+// The four lines of the fatal report, as shown one box after the other.
+std::string Status_line(const std::string& failure, int32_t ibsta, int32_t iberr);
+std::string Status_bits_line(int32_t ibsta);
+std::string Error_name_line(int32_t iberr);
+std::string Count_line(int32_t ibcnt);
+
+// Shows the four boxes, takes the device offline, releases the library and stops the program.
+[[noreturn]] void Report_gpib_error(const std::string& failure);
+
+}  // namespace scope

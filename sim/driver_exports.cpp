@@ -1,0 +1,1 @@
+// The driver entry points of the simulated scope (being built).
