@@ -1,0 +1,19 @@
+// Engineering-unit text of a measured value (period, frequency, RMS voltage) for the graph
+// titles: the number scaled to one of six prefixes and rounded to three decimals.
+#pragma once
+
+#include <string>
+
+namespace dsp {
+
+// prefix + number + " " + scale letter (M, k, none, m, micro sign 0xB5, n); the caller appends
+// the unit. Strings are Windows-1252.
+std::string Format_eng(const std::string& prefix, double value);
+
+// The decimal separator used by Format_eng: the user's locale unless one was set.
+const std::string& Decimal_separator();
+// Sets the separator (the window passes the system locale's); an empty text restores the
+// default taken from the C++ global/system locale.
+void Set_decimal_separator(const std::string& separator);
+
+}  // namespace dsp
