@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "vistrel/canvas.h"
+
 namespace vistrel {
 
 // A record is at most this many 16-bit words, its size and function words included.
@@ -23,12 +25,6 @@ constexpr int MetaHeaderWords = 20;
 constexpr int MetaBrushSlot = 0;
 constexpr int MetaPenSlot = 1;
 constexpr int MetaFontSlot = 2;
-
-// Font style bits, in the order of the canvas's bold/italic/underline/strike-out set.
-constexpr std::uint8_t MetaBold = 1;
-constexpr std::uint8_t MetaItalic = 2;
-constexpr std::uint8_t MetaUnderline = 4;
-constexpr std::uint8_t MetaStrikeOut = 8;
 
 // Text alignment of the text-out records (the reference point is always the text's top).
 constexpr int MetaAlignLeft = 0;
@@ -72,14 +68,13 @@ struct MetafileState {
     int MetaObjectCount = 0;  // object slots declared in the header (3 once a file is open)
     std::string MetaFileName;
 
-    // Selected in the metafile: colours as the canvas takes them, the canvas pen style ordinal,
-    // size in points, style as Meta* bits.
-    std::uint32_t MetaPenColour = 0;
-    int MetaPenStyle = 0;
+    // Selected in the metafile: colours as the canvas takes them, size in points.
+    Colour MetaPenColour = 0;
+    PenStyle MetaPenStyle = PenStyle::Solid;
     int MetaPenWidth = 0;
-    std::uint32_t MetaFontColour = 0;
+    Colour MetaFontColour = 0;
     int MetaFontSize = 0;
-    std::uint8_t MetaFontStyle = 0;
+    FontStyle MetaFontStyle{};
 
     // Pixel positions of the patterned grid lines of the axis being drawn.
     std::vector<std::uint16_t> MajorGridLines;
@@ -96,22 +91,21 @@ extern MetafileState metafile;
 void FlushRecord();
 // Packs text two characters a word from RecordBuffer[first] (first character in the low byte),
 // with a NUL when withNul, padded with a blank to a whole word; an empty text becomes one blank.
-// Sets the record size to the last word written. Returns the number of characters packed (a
-// text too long for the record is cut to the longest that fits).
-int PutTextWords(const std::string& text, int first, bool withNul);
+// Sets the record size to the last word written plus the reserve words that the caller fills
+// behind the text. Returns the number of characters packed: a text too long for the record is
+// cut to the longest that fits.
+int PutTextWords(const std::string& text, int first, bool withNul, int reserve = 0);
 // Writes the colour as red + 256 * green, blue + 512 (palette-relative RGB) at RecordBuffer[at]
 // and a 0 word after it.
-void PutColorRef(std::uint32_t colour, int at);
-// The RGB form of a canvas colour, system colours resolved: 0x00BBGGRR.
-std::uint32_t ResolveColour(std::uint32_t colour);
+void PutColorRef(Colour colour, int at);
 
 // Emitters: each builds one record (EmitWindowSetup and EmitLine several) and writes it.
 void EmitComment(const std::string& text);
 void EmitWindowSetup(int width, int height);
-void EmitCreateBrush(int style, std::uint32_t colour);
-void EmitCreatePen(int style, int width, std::uint32_t colour);
-void EmitCreateFont(int height, int width, const std::string& face, std::uint8_t style);
-void EmitSetTextColor(std::uint32_t colour);
+void EmitCreateBrush(BrushStyle style, Colour colour);
+void EmitCreatePen(PenStyle style, int width, Colour colour);
+void EmitCreateFont(int height, int width, const std::string& face, FontStyle style);
+void EmitSetTextColor(Colour colour);
 void EmitSetTextCharExtra(int extra);
 void EmitSelectObject(int slot);
 void EmitDeleteObject(int slot);
@@ -121,7 +115,7 @@ void EmitRectangle(int left, int top, int right, int bottom);
 void EmitMoveTo(int x, int y);
 void EmitLineTo(int x, int y);
 void EmitLine(int x1, int y1, int x2, int y2);
-void EmitSetPixel(int x, int y, std::uint32_t colour);
+void EmitSetPixel(int x, int y, Colour colour);
 void EmitTextOut(int x, int y, const std::string& text);
 
 // State followers: bring the metafile's pen and font in line with the canvas.
