@@ -49,6 +49,12 @@ void set_status_list(StatusList* s) {
     current_status_list = s != nullptr ? s : &silent_status_list;
 }
 
+void stop_program() {
+    current_platform->stop_program();
+    // A platform's stop either exits or throws; this keeps the promise if one ever returned.
+    std::_Exit(1);
+}
+
 void send_message(const std::string& line) { current_status_list->send_message(line); }
 
 }  // namespace app

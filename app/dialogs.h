@@ -42,6 +42,9 @@ void set_platform(Platform* p);  // nullptr restores the console platform
 StatusList& status_list();
 void set_status_list(StatusList* s);  // nullptr restores one that drops every line
 
+// Stops the program through the platform in use; never returns.
+[[noreturn]] void stop_program();
+
 // Appends one line to the status list at once.
 void send_message(const std::string& line);
 
