@@ -10,7 +10,7 @@ namespace app {
 namespace {
 
 class ConsolePlatform final : public Platform {
-public:
+  public:
     void message_box(BoxKind, const std::string& caption, const std::string& text) override {
         std::fprintf(stderr, "%s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ",
                      text.c_str());
@@ -21,13 +21,11 @@ public:
         std::fflush(nullptr);
         std::_Exit(1);
     }
-    void sleep_ms(int ms) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    }
+    void sleep_ms(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 };
 
 class SilentStatusList final : public StatusList {
-public:
+  public:
     void send_message(const std::string&) override {}
     void clear() override {}
 };
@@ -39,11 +37,17 @@ StatusList* current_status_list = &silent_status_list;
 
 }  // namespace
 
-Platform& platform() { return *current_platform; }
+Platform& platform() {
+    return *current_platform;
+}
 
-void set_platform(Platform* p) { current_platform = p != nullptr ? p : &console_platform; }
+void set_platform(Platform* p) {
+    current_platform = p != nullptr ? p : &console_platform;
+}
 
-StatusList& status_list() { return *current_status_list; }
+StatusList& status_list() {
+    return *current_status_list;
+}
 
 void set_status_list(StatusList* s) {
     current_status_list = s != nullptr ? s : &silent_status_list;
@@ -55,6 +59,8 @@ void stop_program() {
     std::_Exit(1);
 }
 
-void send_message(const std::string& line) { current_status_list->send_message(line); }
+void send_message(const std::string& line) {
+    current_status_list->send_message(line);
+}
 
 }  // namespace app

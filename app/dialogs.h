@@ -15,7 +15,7 @@ struct ProgramStopped {
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
     // A modal box with an OK button; returns when the operator has closed it.
     virtual void message_box(BoxKind kind, const std::string& caption, const std::string& text) = 0;
@@ -29,7 +29,7 @@ public:
 
 // The status list under the plot (the window implements it).
 class StatusList {
-public:
+  public:
     virtual ~StatusList() = default;
     virtual void send_message(const std::string& line) = 0;
     virtual void clear() = 0;

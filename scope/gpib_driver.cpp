@@ -77,23 +77,40 @@ constexpr std::array<BitName, 16> kStatusBits{{{gpib::ERR, "ERR"},
 
 const char* Error_name(int32_t iberr) {
     switch (iberr) {
-        case gpib::EDVR: return "EDVR";
-        case gpib::ECIC: return "ECIC";
-        case gpib::ENOL: return "ENOL";
-        case gpib::EADR: return "EADR";
-        case gpib::EARG: return "EARG";
-        case gpib::ESAC: return "ESAC";
-        case gpib::EABO: return "EABO";
-        case gpib::ENEB: return "ENEB";
-        case gpib::EDMA: return "EDMA";
-        case gpib::EOIP: return "EOIP";
-        case gpib::ECAP: return "ECAP";
-        case gpib::EFSO: return "EFSO";
-        case gpib::EBUS: return "EBUS";
-        case gpib::ESTB: return "ESTB";
-        case gpib::ESRQ: return "ESRQ";
-        case gpib::ETAB: return "ETAB";
-        default: return nullptr;
+        case gpib::EDVR:
+            return "EDVR";
+        case gpib::ECIC:
+            return "ECIC";
+        case gpib::ENOL:
+            return "ENOL";
+        case gpib::EADR:
+            return "EADR";
+        case gpib::EARG:
+            return "EARG";
+        case gpib::ESAC:
+            return "ESAC";
+        case gpib::EABO:
+            return "EABO";
+        case gpib::ENEB:
+            return "ENEB";
+        case gpib::EDMA:
+            return "EDMA";
+        case gpib::EOIP:
+            return "EOIP";
+        case gpib::ECAP:
+            return "ECAP";
+        case gpib::EFSO:
+            return "EFSO";
+        case gpib::EBUS:
+            return "EBUS";
+        case gpib::ESTB:
+            return "ESTB";
+        case gpib::ESRQ:
+            return "ESRQ";
+        case gpib::ETAB:
+            return "ETAB";
+        default:
+            return nullptr;
     }
 }
 
@@ -118,8 +135,8 @@ void Bind_status_form() {
         Driver.Ibcnt_ref = Resolve<const int*>(names[2]);
         if (Driver.Ibsta_ref != nullptr && Driver.Iberr_ref != nullptr &&
             Driver.Ibcnt_ref != nullptr) {
-            Driver.form = names[0][0] == 'u' ? StatusForm::UserVariables
-                                             : StatusForm::PlainVariables;
+            Driver.form =
+                names[0][0] == 'u' ? StatusForm::UserVariables : StatusForm::PlainVariables;
             return;
         }
     }
@@ -155,7 +172,8 @@ void Read_status() {
 
 void Load_gpib_library() {
     const char* configured = std::getenv("GPIB_LIBRARY");
-    const char* name = configured != nullptr && configured[0] != '\0' ? configured : kDefaultLibrary;
+    const char* name =
+        configured != nullptr && configured[0] != '\0' ? configured : kDefaultLibrary;
     Driver = DriverBinding{};
     Driver.Gpib_library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
     if (Driver.Gpib_library == nullptr) {
@@ -186,7 +204,9 @@ void Release_gpib_library() {
     Driver = DriverBinding{};
 }
 
-bool Gpib_library_loaded() { return Driver.Gpib_library != nullptr; }
+bool Gpib_library_loaded() {
+    return Driver.Gpib_library != nullptr;
+}
 
 namespace {
 
@@ -245,11 +265,19 @@ void Call_ibonl(int32_t device, int v) {
     Read_status();
 }
 
-int32_t Ibsta() { return Driver.ibsta; }
-int32_t Iberr() { return Driver.iberr; }
-int32_t Ibcnt() { return Driver.ibcnt; }
+int32_t Ibsta() {
+    return Driver.ibsta;
+}
+int32_t Iberr() {
+    return Driver.iberr;
+}
+int32_t Ibcnt() {
+    return Driver.ibcnt;
+}
 
-bool Error_bit_set() { return (Driver.ibsta & gpib::ERR) != 0; }
+bool Error_bit_set() {
+    return (Driver.ibsta & gpib::ERR) != 0;
+}
 
 std::string Status_line(const std::string& failure, int32_t ibsta, int32_t iberr) {
     char hex[16];
@@ -277,7 +305,9 @@ std::string Error_name_line(int32_t iberr) {
     return line;
 }
 
-std::string Count_line(int32_t ibcnt) { return "ibcntl = " + std::to_string(ibcnt); }
+std::string Count_line(int32_t ibcnt) {
+    return "ibcntl = " + std::to_string(ibcnt);
+}
 
 void Report_gpib_error(const std::string& failure) {
     app::Platform& p = app::platform();

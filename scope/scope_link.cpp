@@ -57,7 +57,9 @@ void Clear_operator_state() {
 
 }  // namespace
 
-void Wait_ms(int ms) { app::platform().sleep_ms(ms); }
+void Wait_ms(int ms) {
+    app::platform().sleep_ms(ms);
+}
 
 void Send_command(const std::string& text) {
     // Command texts are short fixed strings; the buffer keeps the NUL after them.
@@ -67,7 +69,9 @@ void Send_command(const std::string& text) {
     Call_ibwrt(Link.Device, Link.Command_buffer.data(), static_cast<int32_t>(count));
 }
 
-void Read_reply() { Call_ibrd(Link.Device, &Link.Reply_buffer[1], kReplyCapacity); }
+void Read_reply() {
+    Call_ibrd(Link.Device, &Link.Reply_buffer[1], kReplyCapacity);
+}
 
 std::string Trimmed_reply(int capacity) {
     // The count comes from the driver: never trust it beyond the buffer.
@@ -86,7 +90,8 @@ void initialize_hp54200A() {
     Clear_operator_state();
     app::send_message("Bringing scope online and initializing...");
 
-    Link.Device = Call_ibdev(kBoard, kPrimaryAddress, kSecondaryAddress, kTimeout3s, kEoiOn, kNoEos);
+    Link.Device =
+        Call_ibdev(kBoard, kPrimaryAddress, kSecondaryAddress, kTimeout3s, kEoiOn, kNoEos);
     // The Linux driver returns a negative descriptor on failure, whatever its status word says.
     if (Error_bit_set() || Link.Device < 0) {
         Report_gpib_error("Unable to open device");
