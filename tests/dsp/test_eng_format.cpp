@@ -1,0 +1,69 @@
+// Engineering-unit texts of the graph titles.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "dsp/eng_format.h"
+
+namespace {
+
+class EngFormat : public ::testing::Test {
+  protected:
+    void SetUp() override { dsp::Set_decimal_separator("."); }
+    void TearDown() override { dsp::Set_decimal_separator(""); }
+};
+
+struct EngCase {
+    const char* name;
+    const char* prefix;
+    double value;
+    const char* text;
+};
+
+TEST_F(EngFormat, ScalesAndRounding) {
+    const EngCase cases[] = {
+        {"period_with_prefix", " [T=", 0.002, " [T=2 m"},
+        {"one_millisecond_stays_micro", "", 0.001, "1000 \xB5"},
+        {"kilo_rounded_to_three_decimals", "", 1234.5678, "1.235 k"},
+        {"plain_number_keeps_its_blank", "", 500, "500 "},
+        {"kilo_limit_is_exact", "", 1100, "1100 "},
+        {"mega_limit_is_exact", "", 1100000, "1100 k"},
+        {"mega", "", 2000000, "2 M"},
+        {"milli", "", 0.7071, "707.1 m"},
+        {"zero_is_nano", "", 0, "0 n"},
+        {"negative_is_nano", "", -0.5, "-500000000 n"},
+        {"tie_goes_to_even", "", 2.0625, "2.062 "},
+        {"tie_goes_to_even_upwards", "", 2.1875, "2.188 "},
+        {"nearest_double_to_1_1_is_above_the_limit", "", 1.1, "1.1 "},
+        {"nearest_double_to_0_0011_is_above_the_limit", "", 0.0011, "1.1 m"},
+        {"nearest_double_to_1_1e-6_is_above_the_limit", "", 1.1e-6, "1.1 \xB5"},
+        {"just_below_micro_limit", "", 1.0e-6, "1000 n"},
+        {"rounds_away_below_a_thousandth", "", 1.2344e-3, "1.234 m"},
+        {"thirteen_digits_stay_fixed", "", 9.5e18, "9500000000000 M"},
+        {"sixteen_digits_go_scientific", "", 5e21, "5e+15 M"},
+        {"no_value_reply_of_the_scope", "", 9.9e37, "9.9e+31 M"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(dsp::Format_eng(c.prefix, c.value), c.text);
+    }
+}
+
+TEST_F(EngFormat, UsesTheLocaleDecimalSeparator) {
+    dsp::Set_decimal_separator(",");
+    EXPECT_EQ(dsp::Decimal_separator(), ",");
+    EXPECT_EQ(dsp::Format_eng(" [V=", 0.7071), " [V=707,1 m");
+    EXPECT_EQ(dsp::Format_eng("", 500), "500 ");
+}
+
+TEST_F(EngFormat, EmptySeparatorRestoresTheDefault) {
+    dsp::Set_decimal_separator("");
+    const std::string system = dsp::Decimal_separator();
+    EXPECT_EQ(system.size(), 1u);
+    dsp::Set_decimal_separator("#");
+    EXPECT_EQ(dsp::Format_eng("", 2.5), "2#5 ");
+    dsp::Set_decimal_separator("");
+    EXPECT_EQ(dsp::Decimal_separator(), system);
+}
+
+}  // namespace
