@@ -1,7 +1,18 @@
-// The program's entry point: the main window and its event loop.
-#include <cstdio>
+// The program's entry point: the main window and its event loop. Nothing is loaded and nothing
+// is sent to the scope until the operator acts.
+#include <QApplication>
 
-int main() {
-    std::puts("hp54200a: the main window is not built yet");
-    return 0;
+#include "app/dialogs.h"
+#include "app/main_window.h"
+#include "app/qt_dialogs.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    app::TForm1 form;
+    app::QtPlatform platform(&form);
+    app::set_platform(&platform);
+    form.show();
+    const int status = QApplication::exec();
+    app::set_platform(nullptr);
+    return status;
 }
