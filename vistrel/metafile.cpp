@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "vistrel/state.h"
 #include "vistrel/scaling.h"
+#include "vistrel/state.h"
 
 namespace vistrel {
 
@@ -311,7 +311,7 @@ void WriteMetafilePrologue() {
     const int width = plot.SurfaceWidth;
     const int height = plot.SurfaceHeight;
     EmitComment("File created by VISTREL");
-    EmitComment("HP 54200A scope graphics");
+    EmitComment("HP 54200A scope display");
     EmitWindowSetup(width, height);
     EmitCreateBrush(BrushStyle::Solid, plot.BackgroundColour);
     EmitSelectObject(MetaBrushSlot);
