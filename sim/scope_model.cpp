@@ -135,20 +135,21 @@ std::string preamble_reply(int source) {
     const ChannelConfig& ch = live(source);
     const Acquisition acq = measured_acquisition(ch);
     const std::string n = std::to_string(source);
-    std::array<std::string, 14> value = {"GRAPH " + n,
-                                         validity_code(ch, acq) == 1 ? "VALID" : "INVALID",
-                                         std::to_string(ch.format),
-                                         "NORMAL",
-                                         std::to_string(ch.points),
-                                         "1",
-                                         format_real("%.6E", ch.xincrement),
-                                         format_real("%.6E", ch.xorigin),
-                                         "0",
-                                         format_real("%.6E", ch.yincrement),
-                                         format_real("%.6E", ch.yorigin),
-                                         std::to_string(ch.yreference),
-                                         ch.ac_coupled ? "AC" : "DC",
-                                         "CHANNEL" + n};
+    std::array<std::string, 14> value = {
+        "GRAPH " + n,
+        instrument().config.valid_code.value_or(validity_code(ch, acq)) == 1 ? "VALID" : "INVALID",
+        std::to_string(ch.format),
+        "NORMAL",
+        std::to_string(ch.points),
+        "1",
+        format_real("%.6E", ch.xincrement),
+        format_real("%.6E", ch.xorigin),
+        "0",
+        format_real("%.6E", ch.yincrement),
+        format_real("%.6E", ch.yorigin),
+        std::to_string(ch.yreference),
+        ch.ac_coupled ? "AC" : "DC",
+        "CHANNEL" + n};
     static constexpr std::array<const char*, 14> headers = {
         "SOURCE",  "VALID",      "FORMAT",     "TYPE",    "POINTS",     "COUNT",    "XINCREMENT",
         "XORIGIN", "XREFERENCE", "YINCREMENT", "YORIGIN", "YREFERENCE", "COUPLING", "LABEL"};
