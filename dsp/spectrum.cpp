@@ -73,10 +73,12 @@ void Complex_fft(std::span<long double> data, int32_t nn, int sign) {
                     static_cast<long double>(ure) * d[r] - static_cast<long double>(uim) * d[r + 1];
                 const long double ti =
                     static_cast<long double>(ure) * d[r + 1] + static_cast<long double>(uim) * d[r];
-                d[r] = d[p] - tr;
-                d[r + 1] = d[p + 1] - ti;
-                d[p] += tr;
-                d[p + 1] += ti;
+                const long double xr = d[p];
+                const long double xi = d[p + 1];
+                d[r] = xr - tr;
+                d[r + 1] = xi - ti;
+                d[p] = xr + tr;
+                d[p + 1] = xi + ti;
             }
             Advance(tw, ure, uim);
         }
