@@ -1,0 +1,74 @@
+// A connection to the simulated scope for the acquisition and measurement tests: the recording
+// platform, the simulator's settings and traffic log, a fresh link state, and helpers to read
+// the bus traffic back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "recording_platform.h"
+#include "scope/gpib_driver.h"
+#include "scope/scope_link.h"
+#include "scope/waveform.h"
+#include "sim_harness.h"
+
+namespace testing_support {
+
+class SimLinkTest : public ::testing::Test {
+  protected:
+    RecordedPlatform rec;
+    sim_harness::SimHarness harness;
+
+    void SetUp() override {
+        const char* sim = std::getenv("HP_SIM_LIBRARY");
+        ASSERT_NE(sim, nullptr) << "HP_SIM_LIBRARY must name the simulated scope";
+        setenv("GPIB_LIBRARY", sim, 1);
+        scope::Link = scope::LinkState{};
+        scope::Preamble = scope::TPreamble{};
+        scope::Byte_format = false;
+        scope::Waveforms = {};
+    }
+    void TearDown() override {
+        scope::Release_gpib_library();
+        unsetenv("GPIB_LIBRARY");
+    }
+
+    // Opens the connection with the settings made so far and forgets its traffic.
+    void Connect() {
+        scope::initialize_hp54200A();
+        harness.clear_log();
+        rec.platform.sleeps.clear();
+        rec.status.lines.clear();
+    }
+
+    // The bus calls as short tokens: a write's text, "read <count asked>", "ibonl", "unload".
+    std::vector<std::string> Traffic() const {
+        std::vector<std::string> out;
+        for (const auto& e : harness.log()) {
+            if (e.function == "ibwrt") {
+                out.push_back(e.data);
+            } else if (e.function == "ibrd") {
+                out.push_back("read " + e.args.substr(e.args.find("count=") + 6));
+            } else {
+                out.push_back(e.function);
+            }
+        }
+        return out;
+    }
+
+    // The bytes delivered by each read that asked for `count` bytes.
+    std::vector<std::string> Reads_of(long count) const {
+        std::vector<std::string> out;
+        const std::string tag = "count=" + std::to_string(count);
+        for (const auto& e : harness.log()) {
+            if (e.function == "ibrd" && e.args.find(tag) != std::string::npos)
+                out.push_back(e.data);
+        }
+        return out;
+    }
+};
+
+}  // namespace testing_support
