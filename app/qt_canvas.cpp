@@ -1,1 +1,415 @@
-// The plotting unit's canvas on a QPainter and its backing image (being built).
+// The plotting unit's canvas on a QPainter and its backing image. The unit's geometry assumes
+// the pixel rules of the canvas it was designed for (a one-pixel line leaves out its end point,
+// rectangles end one pixel short of their right and bottom coordinates, text is placed by the
+// top-left corner of its cell), so thin lines, frames and pixels are written straight into the
+// image here, and only wide lines and text go through the painter.
+#include "app/qt_canvas.h"
+
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+
+namespace app {
+
+namespace {
+
+// Windows-1252 characters 0x80..0x9F (0 where the code page has none).
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+uint32_t ToQRgb(vistrel::Colour c) {
+    const vistrel::Colour rgb = vistrel::ColourToRGB(c);
+    return 0xFF000000u | ((rgb & 0xFFu) << 16) | (rgb & 0xFF00u) | ((rgb >> 16) & 0xFFu);
+}
+
+vistrel::Colour FromQRgb(uint32_t q) {
+    return ((q >> 16) & 0xFFu) | (q & 0xFF00u) | ((q & 0xFFu) << 16);
+}
+
+QColor ToQColor(vistrel::Colour c) {
+    return QColor::fromRgb(ToQRgb(c));
+}
+
+// On/off run lengths of the cosmetic pen styles, in pixels.
+struct DashPattern {
+    std::array<int, 6> runs;
+    int count;
+};
+
+const DashPattern* PatternOf(vistrel::PenStyle style) {
+    static const DashPattern dash{{18, 6}, 2};
+    static const DashPattern dot{{3, 3}, 2};
+    static const DashPattern dash_dot{{9, 6, 3, 6}, 4};
+    static const DashPattern dash_dot_dot{{9, 3, 3, 3, 3, 3}, 6};
+    switch (style) {
+        case vistrel::PenStyle::Dash:
+            return &dash;
+        case vistrel::PenStyle::Dot:
+            return &dot;
+        case vistrel::PenStyle::DashDot:
+            return &dash_dot;
+        case vistrel::PenStyle::DashDotDot:
+            return &dash_dot_dot;
+        default:
+            return nullptr;
+    }
+}
+
+QPainter::CompositionMode CompositionOf(vistrel::PenMode mode) {
+    switch (mode) {
+        case vistrel::PenMode::Xor:
+            return QPainter::RasterOp_SourceXorDestination;
+        case vistrel::PenMode::NotXor:
+            return QPainter::RasterOp_NotSourceXorDestination;
+        case vistrel::PenMode::Not:
+            return QPainter::RasterOp_NotDestination;
+        default:
+            return QPainter::CompositionMode_SourceOver;
+    }
+}
+
+Qt::PenStyle QtStyleOf(vistrel::PenStyle style) {
+    switch (style) {
+        case vistrel::PenStyle::Dash:
+            return Qt::DashLine;
+        case vistrel::PenStyle::Dot:
+            return Qt::DotLine;
+        case vistrel::PenStyle::DashDot:
+            return Qt::DashDotLine;
+        case vistrel::PenStyle::DashDotDot:
+            return Qt::DashDotDotLine;
+        case vistrel::PenStyle::Clear:
+            return Qt::NoPen;
+        default:
+            return Qt::SolidLine;
+    }
+}
+
+}  // namespace
+
+QString FromWindows1252(const std::string& text) {
+    QString out;
+    out.reserve(static_cast<qsizetype>(text.size()));
+    for (const char ch : text) {
+        const auto b = static_cast<unsigned char>(ch);
+        const char16_t u = b >= 0x80 && b <= 0x9F ? kHighControls[b - 0x80] : char16_t{b};
+        out.append(QChar(u == 0 ? char16_t{'?'} : u));
+    }
+    return out;
+}
+
+std::string ToWindows1252(const QString& text) {
+    std::string out;
+    out.reserve(static_cast<size_t>(text.size()));
+    for (const QChar qc : text) {
+        const char16_t u = qc.unicode();
+        char b = '?';
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            b = static_cast<char>(u);
+        } else {
+            const auto it = std::find(kHighControls.begin(), kHighControls.end(), u);
+            if (it != kHighControls.end())
+                b = static_cast<char>(0x80 + (it - kHighControls.begin()));
+        }
+        out.push_back(b);
+    }
+    return out;
+}
+
+QtCanvas::QtCanvas(QImage& image) : image_(image) {}
+
+QtCanvas::~QtCanvas() {
+    end_painting();
+}
+
+void QtCanvas::end_painting() {
+    if (painter_ != nullptr)
+        painter_->end();
+    painter_.reset();
+}
+
+QPainter& QtCanvas::painter() {
+    if (painter_ == nullptr) {
+        painter_ = std::make_unique<QPainter>(&image_);
+        painter_->setRenderHint(QPainter::Antialiasing, false);
+    }
+    return *painter_;
+}
+
+void QtCanvas::set_pixels_per_inch(int ppi) {
+    ppi_override_ = std::max(ppi, 0);
+}
+
+int QtCanvas::pixels_per_inch() const {
+    if (ppi_override_ > 0)
+        return ppi_override_;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return 96;
+    return std::max(1, static_cast<int>(std::nearbyint(screen->logicalDotsPerInch())));
+}
+
+void QtCanvas::set_pen_colour(vistrel::Colour c) {
+    pen_colour_ = c;
+}
+void QtCanvas::set_pen_style(vistrel::PenStyle s) {
+    pen_style_ = s;
+}
+void QtCanvas::set_pen_width(int w) {
+    pen_width_ = std::max(w, 1);
+}
+void QtCanvas::set_pen_mode(vistrel::PenMode m) {
+    pen_mode_ = m;
+}
+void QtCanvas::set_brush_colour(vistrel::Colour c) {
+    brush_colour_ = c;
+}
+void QtCanvas::set_brush_style(vistrel::BrushStyle s) {
+    brush_style_ = s;
+}
+void QtCanvas::set_font_name(const std::string& face) {
+    font_name_ = face;
+}
+void QtCanvas::set_font_size(int points) {
+    font_size_ = points;
+}
+void QtCanvas::set_font_style(vistrel::FontStyle s) {
+    font_style_ = s;
+}
+void QtCanvas::set_font_colour(vistrel::Colour c) {
+    font_colour_ = c;
+}
+
+int QtCanvas::font_height() const {
+    return -static_cast<int>(
+        std::nearbyint(font_size_ * static_cast<double>(pixels_per_inch()) / 72.0));
+}
+
+QFont QtCanvas::qfont() const {
+    QFont font(FromWindows1252(font_name_));
+    // Sized in pixels from our own DPI, so that metrics do not depend on the image's resolution.
+    font.setPixelSize(std::max(1, -font_height()));
+    font.setBold(font_style_.bold);
+    font.setItalic(font_style_.italic);
+    font.setUnderline(font_style_.underline);
+    font.setStrikeOut(font_style_.strike_out);
+    return font;
+}
+
+// The pixel write of thin lines and set_pixel: straight into the image's memory. The raster
+// painter draws into the same memory with no buffering, so writes here and painter calls mix in
+// call order. The const access keeps a shared image from detaching away from the painter.
+void QtCanvas::put(int x, int y, uint32_t rgb) {
+    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height())
+        return;
+    auto* line =
+        reinterpret_cast<uint32_t*>(const_cast<uchar*>(std::as_const(image_).constScanLine(y)));
+    uint32_t& px = line[x];
+    switch (pen_mode_) {
+        case vistrel::PenMode::Xor:
+            px = 0xFF000000u | ((px ^ rgb) & 0x00FFFFFFu);
+            break;
+        case vistrel::PenMode::NotXor:
+            px = 0xFF000000u | (~(px ^ rgb) & 0x00FFFFFFu);
+            break;
+        case vistrel::PenMode::Not:
+            px = 0xFF000000u | (~px & 0x00FFFFFFu);
+            break;
+        default:
+            px = rgb;
+            break;
+    }
+}
+
+// A one-pixel line from (x0, y0) up to but not including (x1, y1).
+void QtCanvas::thin_line(int x0, int y0, int x1, int y1) {
+    if (pen_style_ == vistrel::PenStyle::Clear)
+        return;
+    const DashPattern* dashes = PatternOf(pen_style_);
+    const uint32_t rgb = ToQRgb(pen_colour_);
+    const int64_t dx = std::abs(int64_t{x1} - x0);
+    const int64_t dy = -std::abs(int64_t{y1} - y0);
+    const int sx = x0 < x1 ? 1 : -1;
+    const int sy = y0 < y1 ? 1 : -1;
+    int64_t err = dx + dy;
+    int x = x0;
+    int y = y0;
+    int run = 0;
+    int run_pos = 0;
+    while (x != x1 || y != y1) {
+        if (dashes == nullptr || run % 2 == 0)
+            put(x, y, rgb);
+        if (dashes != nullptr && ++run_pos >= dashes->runs[static_cast<size_t>(run)]) {
+            run = (run + 1) % dashes->count;
+            run_pos = 0;
+        }
+        const int64_t e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+}
+
+void QtCanvas::move_to(int x, int y) {
+    pen_pos_ = {x, y};
+}
+
+void QtCanvas::line_to(int x, int y) {
+    const vistrel::Point from = pen_pos_;
+    pen_pos_ = {x, y};
+    if (pen_width_ <= 1) {
+        thin_line(from.x, from.y, x, y);
+        return;
+    }
+    // Wide lines: square ends, so that the segments of a polyline overlap at their joins and
+    // leave no gaps (round ends cost ten times as much in the raster engine).
+    QPainter& p = painter();
+    p.setCompositionMode(CompositionOf(pen_mode_));
+    p.setPen(QPen(ToQColor(pen_colour_), pen_width_, QtStyleOf(pen_style_), Qt::SquareCap,
+                  Qt::MiterJoin));
+    p.drawLine(from.x, from.y, x, y);
+}
+
+void QtCanvas::rectangle(int left, int top, int right, int bottom) {
+    if (left > right)
+        std::swap(left, right);
+    if (top > bottom)
+        std::swap(top, bottom);
+    if (right - left < 1 || bottom - top < 1)
+        return;
+    if (brush_style_ == vistrel::BrushStyle::Solid) {
+        const QRect area = QRect(left, top, right - left, bottom - top) & image_.rect();
+        const uint32_t rgb = ToQRgb(brush_colour_);
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            auto* line = reinterpret_cast<uint32_t*>(
+                const_cast<uchar*>(std::as_const(image_).constScanLine(y)));
+            std::fill(line + area.left(), line + area.right() + 1, rgb);
+        }
+    }
+    if (pen_style_ == vistrel::PenStyle::Clear)
+        return;
+    if (pen_width_ <= 1) {
+        // The frame's four sides, each leaving out its last pixel, close exactly once.
+        const int r = right - 1;
+        const int b = bottom - 1;
+        if (r == left) {
+            thin_line(left, top, left, bottom);
+            return;
+        }
+        if (b == top) {
+            thin_line(left, top, right, top);
+            return;
+        }
+        thin_line(left, top, r, top);
+        thin_line(r, top, r, b);
+        thin_line(r, b, left, b);
+        thin_line(left, b, left, top);
+        return;
+    }
+    QPainter& p = painter();
+    p.setCompositionMode(CompositionOf(pen_mode_));
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(ToQColor(pen_colour_), pen_width_, QtStyleOf(pen_style_), Qt::SquareCap,
+                  Qt::MiterJoin));
+    const int inset = pen_width_ / 2;
+    p.drawRect(
+        QRect(left + inset, top + inset, right - left - pen_width_, bottom - top - pen_width_));
+}
+
+void QtCanvas::set_pixel(int x, int y, vistrel::Colour c) {
+    // The pixel is set whatever the pen mode.
+    const vistrel::PenMode mode = pen_mode_;
+    pen_mode_ = vistrel::PenMode::Copy;
+    put(x, y, ToQRgb(c));
+    pen_mode_ = mode;
+}
+
+vistrel::Colour QtCanvas::pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height())
+        return 0xFFFFFFFFu;
+    const auto* line = reinterpret_cast<const uint32_t*>(image_.constScanLine(y));
+    return FromQRgb(line[x]);
+}
+
+void QtCanvas::text_out(int x, int y, const std::string& text) {
+    const QString s = FromWindows1252(text);
+    const QFont font = qfont();
+    const QFontMetrics metrics(font);
+    QPainter& p = painter();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (brush_style_ == vistrel::BrushStyle::Solid) {
+        p.fillRect(QRect(x, y, metrics.horizontalAdvance(s), metrics.height()),
+                   ToQColor(brush_colour_));
+    }
+    p.setFont(font);
+    p.setPen(ToQColor(font_colour_));
+    p.drawText(x, y + metrics.ascent(), s);
+    pen_pos_ = {x, y};
+}
+
+int QtCanvas::text_width(const std::string& text) const {
+    return QFontMetrics(qfont()).horizontalAdvance(FromWindows1252(text));
+}
+
+int QtCanvas::text_height(const std::string& text) const {
+    (void)text;  // one line: the height of the font's cell
+    return QFontMetrics(qfont()).height();
+}
+
+std::vector<std::string> QtCanvas::font_families() const {
+    std::vector<std::string> out;
+    for (const QString& family : QFontDatabase::families()) out.push_back(ToWindows1252(family));
+    return out;
+}
+
+std::string QtCanvas::resolved_family(const std::string& face) const {
+    return ToWindows1252(QFontInfo(QFont(FromWindows1252(face))).family());
+}
+
+ImagePaintBox::ImagePaintBox(int width, int height)
+    : image_(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32),
+      canvas_(std::make_unique<QtCanvas>(image_)) {
+    image_.fill(Qt::white);
+}
+
+ImagePaintBox::~ImagePaintBox() {
+    canvas_->end_painting();
+}
+
+void ImagePaintBox::set_paint_handler(std::function<void()> handler) {
+    handler_ = std::move(handler);
+}
+
+void ImagePaintBox::resize(int width, int height) {
+    canvas_->end_painting();
+    image_ = QImage(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    image_.fill(Qt::white);
+}
+
+void ImagePaintBox::repaint() {
+    if (handler_)
+        handler_();
+    // The picture is complete: nothing stays open on the image between paints.
+    canvas_->end_painting();
+}
+
+void ImagePaintBox::copy_to_clipboard() {
+    canvas_->end_painting();
+    QGuiApplication::clipboard()->setImage(image_.copy());
+}
+
+}  // namespace app
