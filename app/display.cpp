@@ -1,8 +1,346 @@
-// The picture on the plot surface (the graph composition is being built).
+// The picture on the plot surface. Every paint starts a fresh drawing and rebuilds every graph
+// from the waveform and spectrum records and the display flags; nothing is kept between paints.
 #include "app/display.h"
 
-namespace app {
+#include <algorithm>
+#include <cmath>
 
-void Display_graph(vistrel::PaintBox&) {}
+#include "app/window_state.h"
+#include "dsp/channel_math.h"
+#include "dsp/eng_format.h"
+#include "dsp/spectrum.h"
+#include "scope/waveform.h"
+#include "vistrel/axes.h"
+#include "vistrel/curves.h"
+#include "vistrel/state.h"
+#include "vistrel/title.h"
+
+namespace app {
+namespace {
+
+// Room left of and under each plot area for the axis labels; curves are drawn unclipped.
+constexpr int kLeftMargin = 40;
+constexpr int kRightMargin = 0;
+constexpr int kTopMargin = 0;
+constexpr int kBottomMargin = 40;
+
+// What one waveform graph draws: a channel's record, or the channels' sum or difference drawn
+// on channel 1's time axis.
+struct WaveformView {
+    const scope::SampleArray* time;
+    const scope::SampleArray* volts;
+    double x_min;
+    double x_max;
+    double y_min;
+    double y_max;
+    double v_min;
+    double v_max;
+    bool clipped_high;
+    bool clipped_low;
+};
+
+WaveformView View_of(const scope::TWaveformRecord& r) {
+    return {&r.time, &r.volts, r.x_min, r.x_max,        r.y_min,
+            r.y_max, r.v_min,  r.v_max, r.clipped_high, r.clipped_low};
+}
+
+struct TimeUnit {
+    const char* caption;
+    double scale;
+};
+
+// The unit of the time axis from the end of the record. The limits are held in extended
+// precision, so a record ending at the double nearest 1.1 s is already shown in seconds.
+TimeUnit Time_unit(double x_max) {
+    const long double end = x_max;
+    if (end >= 1.1L)
+        return {"time (seconds)", 1.0};
+    if (end > 0.0011L)
+        return {"time (milliseconds)", 1e3};
+    if (end > 1.1e-6L)
+        return {"time (microseconds)", 1e6};
+    return {"time (nanoseconds)", 1e9};
+}
+
+// The sample count shared by both channels, within the record's arrays.
+int Points() {
+    return std::clamp<int>(scope::Preamble.points, 0, scope::kMaxPoints);
+}
+
+vistrel::Colour Waveform_colour(int channel) {
+    return channel == 1 ? kRed : kGreen;
+}
+
+void Set_curve_pen(vistrel::Colour colour) {
+    vistrel::plot.PlotCanvas->set_pen_width(2);
+    vistrel::plot.PlotCanvas->set_pen_colour(colour);
+}
+
+struct VoltageRange {
+    double bottom;
+    double top;
+    bool zero_line;
+};
+
+// The voltage axis: the data with 5 % to spare, limited to the scope's screen window unless the
+// data are clipped, and stretched down (or up) to 0 V when the data lie close enough to it.
+VoltageRange Voltage_range(const WaveformView& v) {
+    const bool straddles = v.v_min * v.v_max < 0;
+    bool include_zero = true;
+    if (!straddles) {
+        const double span = std::fabs(v.v_max - v.v_min);
+        const double nearest = std::min(std::fabs(v.v_min), std::fabs(v.v_max));
+        // A flat record has no span: only a flat zero may include zero.
+        include_zero = span > 0 ? !(nearest / span > 1.0) : nearest == 0;
+    }
+    const double top_factor = v.v_max > 0 ? 1.05 : 20.0 / 21.0;
+    double top = v.clipped_high ? v.v_max * top_factor : std::min(v.v_max * top_factor, v.y_max);
+    const double bottom_factor = v.v_min > 0 ? 20.0 / 21.0 : 1.05;
+    double bottom =
+        v.clipped_low ? v.v_min * bottom_factor : std::max(v.v_min * bottom_factor, v.y_min);
+    if (!straddles && include_zero) {
+        if (v.v_min < 0) {
+            top = 0;
+        } else {
+            bottom = 0;
+        }
+    }
+    if (bottom < top) {
+        return {bottom, top, straddles || include_zero};
+    }
+    // An empty range (a flat record at 0 V, or data that miss the screen window) would leave
+    // the graph without axes and curve: fall back to the screen window, else a volt either side.
+    if (v.y_min < v.y_max) {
+        return {v.y_min, v.y_max, true};
+    }
+    const double level = std::fabs(v.v_max) < 1e30 ? v.v_max : 0.0;
+    return {level - 1.0, level + 1.0, true};
+}
+
+void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes) {
+    const int n = Points();
+    const TimeUnit unit = Time_unit(v.x_max);
+    VoltageRange range{0, 0, false};
+    if (with_axes) {
+        vistrel::DrawXAxis(kBlack, unit.caption, true, static_cast<float>(v.x_min * unit.scale),
+                           static_cast<float>(v.x_max * unit.scale), 0, 0, false, false);
+        range = Voltage_range(v);
+        vistrel::DrawYAxis(kBlack, "voltage", 1, static_cast<float>(range.bottom),
+                           static_cast<float>(range.top), 0, 0, true, false, false);
+    }
+    if (n < 2) {
+        return;
+    }
+    const scope::SampleArray& time = *v.time;
+    const scope::SampleArray& volts = *v.volts;
+    Set_curve_pen(colour);
+    // The curve ends at sample N - 1.
+    vistrel::PlotMoveTo(static_cast<float>(time[1] * unit.scale), static_cast<float>(volts[1]));
+    for (int j = 2; j <= n - 1; ++j) {
+        vistrel::PlotLineTo(static_cast<float>(time[j] * unit.scale), static_cast<float>(volts[j]));
+    }
+    if (with_axes && range.zero_line) {
+        vistrel::plot.PlotCanvas->set_pen_colour(kBlack);
+        vistrel::PlotMoveTo(static_cast<float>(time[1] * unit.scale), 0.0f);
+        vistrel::PlotLineTo(static_cast<float>(time[n - 1] * unit.scale), 0.0f);
+    }
+}
+
+void Define(GraphKind kind, int layout) {
+    const GraphPlace p = Place_of(kind, layout);
+    vistrel::DefineGraph(p.left, p.right, p.top, p.bottom, kLeftMargin, kRightMargin, kTopMargin,
+                         kBottomMargin, true);
+}
+
+// "Ch 1 and Ch 2": both records get the common window and extremes, so that channel 2's curve
+// is drawn on channel 1's axes.
+void Unify_channel_ranges() {
+    scope::TWaveformRecord& a = scope::Waveforms[1];
+    scope::TWaveformRecord& b = scope::Waveforms[2];
+    const double y_min = std::min(a.y_min, b.y_min);
+    const double y_max = std::max(a.y_max, b.y_max);
+    const double v_min = std::min(a.v_min, b.v_min);
+    const double v_max = std::max(a.v_max, b.v_max);
+    for (scope::TWaveformRecord* r : {&a, &b}) {
+        r->y_min = y_min;
+        r->y_max = y_max;
+        r->v_min = v_min;
+        r->v_max = v_max;
+    }
+    a.clipped_high = a.v_max > a.y_max;
+    a.clipped_low = a.v_min < a.y_min;
+}
+
+void Draw_combined_display(int combined) {
+    if (combined == 1) {
+        Unify_channel_ranges();
+        Plot_waveform(1, true);
+        Plot_waveform(2, false);
+        vistrel::DrawGraphTitle(kRed, "Ch 1 & Ch 2");
+        return;
+    }
+    const bool difference = combined == 3;
+    const dsp::TCombinedSeries series = dsp::Combine_channels(difference);
+    WaveformView view = View_of(scope::Waveforms[1]);
+    view.volts = &series.values;
+    view.v_min = series.v_min;
+    view.v_max = series.v_max;
+    // The sum may reach beyond either channel's screen window: scale to the data.
+    view.clipped_high = true;
+    view.clipped_low = true;
+    Draw_waveform(view, kRed, true);
+    vistrel::DrawGraphTitle(kRed, difference ? "Ch 1 - Ch 2" : "Ch 1 + Ch 2");
+}
+
+}  // namespace
+
+int Layout_for_flags() {
+    const WindowState& w = Window;
+    if (w.Combined_display > 0) {
+        return 1;
+    }
+    const int count =
+        int{w.Show_ch1_waveform} + w.Show_ch2_waveform + w.Show_ch1_fft + w.Show_ch2_fft;
+    switch (count) {
+        case 1:
+            return 1;
+        case 2:
+            return 2;
+        case 3:
+            return w.Show_ch1_waveform && w.Show_ch1_fft ? 3 : 5;
+        case 4:
+            return 4;
+        default:
+            return 0;
+    }
+}
+
+GraphPlace Place_of(GraphKind kind, int layout) {
+    constexpr GraphPlace kFull{0, 100, 5, 100};
+    constexpr GraphPlace kUpper{0, 100, 5, 50};
+    constexpr GraphPlace kLower{0, 100, 55, 100};
+    constexpr GraphPlace kLeftFull{0, 50, 5, 100};
+    constexpr GraphPlace kRightFull{50, 100, 5, 100};
+    constexpr GraphPlace kLeftUpper{0, 50, 5, 50};
+    constexpr GraphPlace kLeftLower{0, 50, 55, 100};
+    constexpr GraphPlace kRightUpper{50, 100, 5, 50};
+    constexpr GraphPlace kRightLower{50, 100, 55, 100};
+    const WindowState& w = Window;
+    switch (layout) {
+        case 2:
+            switch (kind) {
+                case GraphKind::Ch1Waveform:
+                    return kUpper;
+                case GraphKind::Ch2Waveform:
+                    return w.Show_ch1_waveform ? kLower : kUpper;
+                // With the two spectra alone, channel 1's takes the upper half rather than
+                // both overlapping in the lower half.
+                case GraphKind::Ch1Spectrum:
+                    return !w.Show_ch1_waveform && !w.Show_ch2_waveform && w.Show_ch2_fft ? kUpper
+                                                                                          : kLower;
+                case GraphKind::Ch2Spectrum:
+                    return kLower;
+            }
+            break;
+        case 3:
+            switch (kind) {
+                case GraphKind::Ch1Waveform:
+                    return kLeftUpper;
+                case GraphKind::Ch2Waveform:
+                    return kRightFull;
+                case GraphKind::Ch1Spectrum:
+                    return kLeftLower;
+                case GraphKind::Ch2Spectrum:
+                    return kRightFull;
+            }
+            break;
+        case 4:
+            switch (kind) {
+                case GraphKind::Ch1Waveform:
+                    return kLeftUpper;
+                case GraphKind::Ch2Waveform:
+                    return kRightUpper;
+                case GraphKind::Ch1Spectrum:
+                    return kLeftLower;
+                case GraphKind::Ch2Spectrum:
+                    return kRightLower;
+            }
+            break;
+        case 5:
+            switch (kind) {
+                case GraphKind::Ch1Waveform:
+                    return kLeftFull;
+                case GraphKind::Ch2Waveform:
+                    return kRightUpper;
+                case GraphKind::Ch1Spectrum:
+                    return kLeftFull;
+                case GraphKind::Ch2Spectrum:
+                    return kRightLower;
+            }
+            break;
+        default:
+            break;
+    }
+    return kFull;
+}
+
+std::string Channel_title(int channel) {
+    const scope::TWaveformRecord& r = scope::Waveforms[channel];
+    const std::string name = channel == 1 ? "CHANNEL 1" : "CHANNEL 2";
+    if (!r.measurement_valid) {
+        return name + "  [invalid measurement data]";
+    }
+    return name + "   " + dsp::Format_eng(" [T=", r.period) + "s" +
+           dsp::Format_eng("; f=", r.frequency) + "Hz" + dsp::Format_eng("; Vrms=", r.vrms) + "v ]";
+}
+
+void Plot_waveform(int channel, bool with_axes) {
+    Draw_waveform(View_of(scope::Waveforms[channel]), Waveform_colour(channel), with_axes);
+}
+
+void Plot_spectrum(int channel) {
+    const dsp::TSpectrumRecord& s = dsp::Spectra[channel];
+    vistrel::DrawXAxis(kBlack, "frequency", true, static_cast<float>(s.f_min),
+                       static_cast<float>(s.f_max), 0, 0, false, false);
+    vistrel::DrawYAxis(kBlack, "amplitude", 1, static_cast<float>(s.a_min),
+                       static_cast<float>(s.a_max), 0, 0, true, false, false);
+    Set_curve_pen(channel == 1 ? kBlue : kPurple);
+    const int lines = std::clamp<int>(dsp::Spectrum_lines, 0, scope::kMaxIndex);
+    for (int i = 1; i <= lines; ++i) {
+        vistrel::PlotMoveTo(static_cast<float>(s.freq[i]), 0.0f);
+        vistrel::PlotLineTo(static_cast<float>(s.freq[i]), static_cast<float>(s.amplitude[i]));
+    }
+}
+
+void Display_graph(vistrel::PaintBox& paint_box) {
+    vistrel::InitPlotSurface(paint_box, kWhite, kBlack, 1.1f);
+    const WindowState& w = Window;
+    const int layout = Layout_for_flags();
+    if (w.Combined_display > 0) {
+        Define(GraphKind::Ch1Waveform, layout);
+        Draw_combined_display(w.Combined_display);
+    }
+    if (w.Show_ch1_waveform) {
+        Define(GraphKind::Ch1Waveform, layout);
+        Plot_waveform(1, true);
+        vistrel::DrawGraphTitle(kRed, Channel_title(1));
+    }
+    if (w.Show_ch2_waveform) {
+        Define(GraphKind::Ch2Waveform, layout);
+        Plot_waveform(2, true);
+        vistrel::DrawGraphTitle(kGreen, Channel_title(2));
+    }
+    if (w.Show_ch1_fft) {
+        Define(GraphKind::Ch1Spectrum, layout);
+        Plot_spectrum(1);
+        vistrel::DrawGraphTitle(kBlue, "FFT for Ch 1");
+    }
+    if (w.Show_ch2_fft) {
+        Define(GraphKind::Ch2Spectrum, layout);
+        Plot_spectrum(2);
+        vistrel::DrawGraphTitle(kPurple, "FFT for Ch 2");
+    }
+    vistrel::FinishPlot();
+}
 
 }  // namespace app
