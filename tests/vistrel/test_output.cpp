@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -16,9 +17,12 @@
 #include "support_recording_canvas.h"
 #include "support_wmf.h"
 #include "tests/recording_platform.h"
+#include "vistrel/axes.h"
+#include "vistrel/curves.h"
 #include "vistrel/metafile.h"
 #include "vistrel/output.h"
 #include "vistrel/state.h"
+#include "vistrel/title.h"
 
 namespace {
 
@@ -184,6 +188,56 @@ TEST_F(OutputTest, FileCutShortByTheSizeLimitIsAWriteError) {
     EXPECT_EQ(WEXITSTATUS(status), Reported);
     // The file is left as written: cut at the limit.
     EXPECT_EQ(std::filesystem::file_size("limited.wmf"), 200u);
+}
+
+// A whole graph drawn by the unit's axes, curve and title, recorded and read back by libwmf:
+// the records chain up to the declared size, and libwmf shows every text the file holds.
+TEST_F(OutputTest, RecordedGraphIsReadBackWhole) {
+    box.on_paint = [this] {
+        vistrel::InitPlotSurface(box, 0xFFFFFF, 0, 1.1f);
+        vistrel::DefineGraph(0, 100, 5, 100, 40, 0, 0, 40, true);
+        vistrel::DrawXAxis(0, "time (milliseconds)", true, 0.0f, 10.0f, 0, 0, false, false);
+        vistrel::DrawYAxis(0, "voltage", 1, -1.0f, 1.0f, 0, 0, true, false, false);
+        box.canvas().set_pen_width(1);
+        box.canvas().set_pen_colour(0x0000FF);
+        vistrel::PlotMoveTo(0.0f, 0.0f);
+        for (int j = 1; j <= 50; ++j) {
+            vistrel::PlotLineTo(0.2f * j, (j % 7 - 3) / 4.0f);
+        }
+        vistrel::DrawGraphTitle(0x0000FF, "CHANNEL 1  [invalid measurement data]");
+        vistrel::FinishPlot();
+    };
+    RecordedPlatform recorded;
+    bool ok = false;
+    vistrel::SavePlotAsMetafile("graph", false, ok);
+    ASSERT_TRUE(ok);
+
+    const auto bytes = wmf_support::ReadBytes("graph.wmf");
+    const auto records = wmf_support::ParseRecords(bytes);
+    std::uint32_t words = 20;
+    std::uint32_t largest = 0;
+    std::vector<std::string> texts;
+    int pixels = 0;
+    for (const auto& r : records) {
+        words += r.size;
+        largest = std::max(largest, r.size);
+        if (r.function == vistrel::MetaTextOut) {
+            texts.push_back(wmf_support::UnpackText(r.params, 1, r.params[0]));
+        }
+        if (r.function == vistrel::MetaSetPixel)
+            ++pixels;
+    }
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records.back().function, vistrel::MetaEof);
+    EXPECT_EQ(words, wmf_support::DwordAt(bytes, 28));
+    EXPECT_EQ(largest, wmf_support::DwordAt(bytes, 34));
+    EXPECT_EQ(pixels, 1);  // the end pixel of the one-pixel curve
+    ASSERT_GT(texts.size(), 5u);
+    EXPECT_EQ(texts.back(), "CHANNEL 1  [invalid measurement data]");
+
+    const auto svg = wmf_support::ConvertToSvg("graph.wmf");
+    ASSERT_EQ(svg.status, 0) << svg.errors;
+    EXPECT_EQ(wmf_support::TextContents(svg.svg), texts);
 }
 
 TEST_F(OutputTest, StopWithoutAnOpenFileIsNoSuccess) {
