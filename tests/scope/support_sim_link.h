@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <climits>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -17,15 +20,28 @@
 
 namespace testing_support {
 
+// $HP_SIM_LIBRARY, else the simulator built beside the test programs (ctest may not pass the
+// variable on).
+inline std::string Simulator_path() {
+    if (const char* p = std::getenv("HP_SIM_LIBRARY"); p != nullptr && *p != '\0')
+        return p;
+    char exe[PATH_MAX] = {};
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0)
+        return {};
+    const std::string path(exe, static_cast<size_t>(n));
+    return path.substr(0, path.rfind('/')) + "/../sim/libhp54200a_sim.so";
+}
+
 class SimLinkTest : public ::testing::Test {
   protected:
     RecordedPlatform rec;
     sim_harness::SimHarness harness;
 
     void SetUp() override {
-        const char* sim = std::getenv("HP_SIM_LIBRARY");
-        ASSERT_NE(sim, nullptr) << "HP_SIM_LIBRARY must name the simulated scope";
-        setenv("GPIB_LIBRARY", sim, 1);
+        const std::string sim = Simulator_path();
+        ASSERT_EQ(access(sim.c_str(), R_OK), 0) << "no simulated scope at " << sim;
+        setenv("GPIB_LIBRARY", sim.c_str(), 1);
         scope::Link = scope::LinkState{};
         scope::Preamble = scope::TPreamble{};
         scope::Byte_format = false;

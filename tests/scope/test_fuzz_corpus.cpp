@@ -15,6 +15,7 @@
 #include "recording_platform.h"
 #include "scope/gpib_driver.h"
 #include "sim_harness.h"
+#include "support_sim_link.h"
 
 namespace {
 
@@ -61,9 +62,9 @@ TEST(FuzzCorpus, PreambleSeedsKeepThePreambleSound) {
 
 TEST(FuzzCorpus, ReplySeedsTrimInsideTheirBounds) {
     testing_support::RecordedPlatform rec;
-    const char* sim = std::getenv("HP_SIM_LIBRARY");
-    ASSERT_NE(sim, nullptr) << "HP_SIM_LIBRARY is not set";
-    setenv("GPIB_LIBRARY", sim, 1);
+    const std::string sim = testing_support::Simulator_path();
+    ASSERT_EQ(access(sim.c_str(), R_OK), 0) << "no simulated scope at " << sim;
+    setenv("GPIB_LIBRARY", sim.c_str(), 1);
     const auto seeds = Seeds("reply_trim");
     ASSERT_GE(seeds.size(), 5u) << Corpus("reply_trim");
     for (const auto& [name, bytes] : seeds) {
