@@ -205,15 +205,17 @@ QFont QtCanvas::qfont() const {
     return font;
 }
 
-// The pixel write of thin lines and set_pixel: straight into the image's memory. The raster
-// painter draws into the same memory with no buffering, so writes here and painter calls mix in
-// call order. The const access keeps a shared image from detaching away from the painter.
+// Thin lines, fills and pixels go straight into the image's memory. The raster painter draws
+// into the same memory with no buffering, so writes here and painter calls mix in call order.
+// The const access keeps a shared image from detaching away from the painter.
+uint32_t* QtCanvas::row(int y) {
+    return reinterpret_cast<uint32_t*>(const_cast<uchar*>(std::as_const(image_).constScanLine(y)));
+}
+
 void QtCanvas::put(int x, int y, uint32_t rgb) {
     if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height())
         return;
-    auto* line =
-        reinterpret_cast<uint32_t*>(const_cast<uchar*>(std::as_const(image_).constScanLine(y)));
-    uint32_t& px = line[x];
+    uint32_t& px = row(y)[x];
     switch (pen_mode_) {
         case vistrel::PenMode::Xor:
             px = 0xFF000000u | ((px ^ rgb) & 0x00FFFFFFu);
@@ -295,8 +297,7 @@ void QtCanvas::rectangle(int left, int top, int right, int bottom) {
         const QRect area = QRect(left, top, right - left, bottom - top) & image_.rect();
         const uint32_t rgb = ToQRgb(brush_colour_);
         for (int y = area.top(); y <= area.bottom(); ++y) {
-            auto* line = reinterpret_cast<uint32_t*>(
-                const_cast<uchar*>(std::as_const(image_).constScanLine(y)));
+            uint32_t* line = row(y);
             std::fill(line + area.left(), line + area.right() + 1, rgb);
         }
     }

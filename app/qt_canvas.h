@@ -72,6 +72,7 @@ class QtCanvas final : public vistrel::Canvas {
     QFont qfont() const;
     void thin_line(int x0, int y0, int x1, int y1);
     void put(int x, int y, uint32_t rgb);
+    uint32_t* row(int y);
 
     QImage& image_;
     std::unique_ptr<QPainter> painter_;

@@ -1,8 +1,11 @@
 // Plot surface set-up, graph regions, the plot font and the pending end pixel.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "recording_platform.h"
 #include "support_recording_canvas.h"
+#include "vistrel/metafile.h"
 #include "vistrel/state.h"
 
 namespace {
@@ -294,6 +297,32 @@ TEST_F(PlotState, ANewPictureForgetsThePendingPixel) {
     vistrel::DefineGraph(0, 100, 0, 100, 40, 0, 0, 40, true);
     EXPECT_FALSE(plot.PendingPixel.set);
     EXPECT_TRUE(box.surface.pixels.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// While a metafile is recorded, a new picture opens with the prologue and a painted end pixel
+// becomes a set-pixel record.
+TEST_F(PlotState, RecordingWritesThePrologueAndPendingPixels) {
+    const std::string dir = ::testing::TempDir();
+    std::string name = dir + "state_recording";
+    bool ok = false;
+    vistrel::OpenMetafile(name, ok);
+    ASSERT_TRUE(ok) << name;
+    plot.MetafileRecording = true;
+    RecordingPaintBox box(600, 400);
+    Init(box);
+    const int afterPrologue = vistrel::metafile.MetaTotalWords;
+    EXPECT_GT(afterPrologue, 20);
+    vistrel::SetPendingPixel(5, 6, 0x0000FF);
+    vistrel::FlushPendingPixel();
+    EXPECT_EQ(vistrel::metafile.MetaTotalWords, afterPrologue + 7);
+    vistrel::CloseMetafile(600, 400, 96, ok);
+    plot.MetafileRecording = false;
+    EXPECT_TRUE(ok);
+    std::remove(name.c_str());
 }
 
 }  // namespace
