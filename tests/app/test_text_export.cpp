@@ -115,10 +115,6 @@ class TextExport : public ::testing::Test {
     testing_support::RecordedPlatform rec_;
 };
 
-TEST_F(TextExport, DataDirectoryIsJunkInTheHome) {
-    EXPECT_EQ(app::Data_directory(), home_.string() + "/junk/");
-}
-
 TEST_F(TextExport, WaveformFileLayout) {
     scope::Preamble.points = 2;
     auto& r = scope::Waveforms[1];

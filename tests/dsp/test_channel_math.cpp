@@ -79,18 +79,6 @@ TEST_F(ChannelMath, SampleJIsTakenFromPositionJOfEachRow) {
     }
 }
 
-TEST_F(ChannelMath, WordFormatUsesSixteenBitCodes) {
-    scope::Byte_format = false;
-    Preamble.yreference = 32768;
-    Preamble.yincrement = 1e-4;
-    Put_codes(1, {40000});
-    Put_codes(2, {0});
-    dsp::Scale_waveform(2, 1);
-    EXPECT_DOUBLE_EQ(Waveforms[1].volts[1], (40000 - 32768) * 1e-4);
-    EXPECT_DOUBLE_EQ(Waveforms[1].volts[2], -3.2768);
-    EXPECT_EQ(dsp::Raw_sums[1], 40000);
-}
-
 struct AveragingCase {
     const char* name;
     bool averaging;
@@ -344,14 +332,6 @@ TEST_F(ChannelMath, CombinedSeriesOfNoPoints) {
     }
     Preamble.points = 5000;
     EXPECT_EQ(dsp::Combine_channels(false).points, 2002);
-}
-
-TEST(MinMax, ReturnTheSmallerAndLarger) {
-    EXPECT_EQ(dsp::Min_of(-1.0, 2.0), -1.0);
-    EXPECT_EQ(dsp::Min_of(2.0, -1.0), -1.0);
-    EXPECT_EQ(dsp::Max_of(-1.0, 2.0), 2.0);
-    EXPECT_EQ(dsp::Max_of(2.0, -1.0), 2.0);
-    EXPECT_EQ(dsp::Max_of(-1e50, -10.5), -10.5);
 }
 
 }  // namespace
