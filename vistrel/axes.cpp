@@ -2,7 +2,8 @@
 // labels, ticks and grid lines fall exactly where the accumulated value maps; a tick value that
 // lands within a hundredth of a step of zero is snapped to zero so that the zero tick reads "0".
 // Every tick loop ends as soon as an addition no longer advances the value, which is what a
-// range tiny against its magnitude (or an infinite one) comes to.
+// range tiny against its magnitude comes to. A range with an infinite end maps every finite value
+// to one pixel and is not drawn at all.
 #include "vistrel/axes.h"
 
 #include <algorithm>
@@ -243,6 +244,11 @@ void PrepareAxisDrawing(Colour colour) {
     }
 }
 
+// Both ends finite and increasing: NaN fails the comparison, infinity the finite test.
+bool DrawableRange(float min, float max) {
+    return min < max && std::isfinite(min) && std::isfinite(max);
+}
+
 // A logarithmic axis needs a positive start and at least a factor of two to show.
 bool UseLog(bool log, float min, float max) {
     return log && min > 0.0f && Extended{max} / min >= 2.0L;
@@ -253,7 +259,7 @@ bool UseLog(bool log, float min, float max) {
 void DrawXAxis(Colour colour, const std::string& title, bool grid, float min, float max,
                float resolution, float /*stepHint*/, bool log, bool fixedFormat) {
     FinishPlot();
-    plot.XAxisReady = plot.GraphValid && plot.PlotCanvas != nullptr && min < max;
+    plot.XAxisReady = plot.GraphValid && plot.PlotCanvas != nullptr && DrawableRange(min, max);
     if (!plot.XAxisReady)
         return;
     Canvas& canvas = *plot.PlotCanvas;
@@ -298,7 +304,7 @@ void DrawXAxis(Colour colour, const std::string& title, bool grid, float min, fl
 void DrawYAxis(Colour colour, const std::string& title, int32_t position, float min, float max,
                float resolution, float /*stepHint*/, bool grid, bool log, bool fixedFormat) {
     FinishPlot();
-    plot.AxesReady = plot.XAxisReady && min < max && position >= 1 && position <= 4;
+    plot.AxesReady = plot.XAxisReady && DrawableRange(min, max) && position >= 1 && position <= 4;
     if (!plot.AxesReady)
         return;
     Canvas& canvas = *plot.PlotCanvas;
