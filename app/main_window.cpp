@@ -193,6 +193,10 @@ void TForm1::build_controls() {
     Label1 = make_label(c, "Label1", "Data from scope", 814, 858);
     Button3 = place(new QPushButton("About", c), "Button3", 976, 848, 89, 33);
 
+    // A focused push button takes Enter for itself, as on the desktop the panel comes from;
+    // elsewhere Enter reaches the window and activates Quit.
+    for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5}) b->setAutoDefault(true);
+
     ScrollBox->setWidget(Content);
 }
 

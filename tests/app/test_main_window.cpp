@@ -425,6 +425,18 @@ TEST_F(MainWindowTest, EnterActivatesQuitFromControlsThatDoNotUseIt) {
     EXPECT_FALSE(scope::Gpib_library_loaded());
 }
 
+TEST_F(MainWindowTest, EnterOnAFocusedButtonClicksThatButton) {
+    form->Button3->setFocus();
+    QTest::keyClick(form->Button3, Qt::Key_Return);
+    EXPECT_EQ(recorded.platform.boxes.size(), 1u);  // About, not Quit
+    EXPECT_TRUE(form->isVisible());
+    const int before = paints();
+    form->Button1->setFocus();
+    QTest::keyClick(form->Button1, Qt::Key_Enter);
+    EXPECT_EQ(paints(), before + 1);  // Refresh, not Quit
+    EXPECT_TRUE(form->isVisible());
+}
+
 TEST_F(MainWindowTest, EnterOnAnotherKeyDoesNothing) {
     QTest::keyClick(form->RadioGroup1->button(3), Qt::Key_A);
     EXPECT_TRUE(form->isVisible());
