@@ -437,11 +437,6 @@ TEST_F(MainWindowTest, EnterOnAFocusedButtonClicksThatButton) {
     EXPECT_TRUE(form->isVisible());
 }
 
-TEST_F(MainWindowTest, EnterOnAnotherKeyDoesNothing) {
-    QTest::keyClick(form->RadioGroup1->button(3), Qt::Key_A);
-    EXPECT_TRUE(form->isVisible());
-}
-
 // ---- Handlers with the simulated scope behind the driver -----------------------------------
 
 struct DisplayCase {
