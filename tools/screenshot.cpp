@@ -1,0 +1,44 @@
+// Makes the README's picture: the program's window against the simulated scope with both
+// channels' waveforms and spectra shown, the window opened wide enough to show the whole panel.
+// Usage: hp54200a_screenshot OUTPUT.png   (GPIB_LIBRARY must name the simulated scope)
+#include <QApplication>
+#include <QLocale>
+#include <QPixmap>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <cstdio>
+
+#include "app/dialogs.h"
+#include "app/main_window.h"
+#include "app/qt_dialogs.h"
+#include "app/radio_group.h"
+#include "dsp/eng_format.h"
+
+int main(int argc, char* argv[]) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
+        return 2;
+    }
+    QApplication application(argc, argv);
+    dsp::Set_decimal_separator(QLocale::system().decimalPoint().toStdString());
+    app::TForm1 form;
+    app::QtPlatform platform(&form);
+    app::set_platform(&platform);
+    form.show();
+    QApplication::processEvents();
+
+    // As an operator would: channel 1 and channel 2 "Waveform + FFT".
+    form.RadioGroup1->setItemIndex(2);
+    form.RadioGroup2->setItemIndex(2);
+
+    form.resize(app::kContentWidth + 4, app::kContentHeight + 4);
+    form.ScrollBox->verticalScrollBar()->setValue(0);
+    QApplication::processEvents();
+    const bool saved = form.grab().save(QString::fromLocal8Bit(argv[1]));
+    app::set_platform(nullptr);
+    if (!saved) {
+        std::fprintf(stderr, "could not write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
