@@ -28,79 +28,14 @@
 #include "scope/scope_link.h"
 #include "scope/waveform.h"
 #include "sim_harness.h"
+#include "support_window.h"
 
 namespace {
 
 using app::RadioGroup;
 using app::TForm1;
-
-class QtEnvironment final : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "test_main_window";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-  private:
-    std::unique_ptr<QApplication> app_;
-};
-
-const auto* const qt_environment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-int count_of(const std::vector<std::string>& v, const std::string& s) {
-    return static_cast<int>(std::count(v.begin(), v.end(), s));
-}
-
-class MainWindowTest : public ::testing::Test {
-  protected:
-    sim_harness::SimHarness sim;
-    testing_support::RecordedPlatform recorded;
-    std::unique_ptr<TForm1> form;
-
-    void SetUp() override {
-        const char* lib = std::getenv("HP_SIM_LIBRARY");
-        ASSERT_NE(lib, nullptr) << "HP_SIM_LIBRARY must name the simulated scope";
-        setenv("GPIB_LIBRARY", lib, 1);
-        scope::Link = scope::LinkState{};
-        scope::Waveforms = {};
-        app::Window = app::WindowState{};
-        form = std::make_unique<TForm1>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    }
-    void TearDown() override {
-        form.reset();
-        if (scope::Gpib_library_loaded())
-            scope::Release_gpib_library();
-        unsetenv("GPIB_LIBRARY");
-    }
-
-    std::vector<std::string> status_lines() const {
-        std::vector<std::string> lines;
-        for (int i = 0; i < form->ListBox1->count(); ++i)
-            lines.push_back(form->ListBox1->item(i)->text().toStdString());
-        return lines;
-    }
-    int paints() const { return form->PaintBox1->paint_count(); }
-    // As the operator does: scroll the control into view, then click it. A radio button takes
-    // clicks only on its circle and text, so aim near its left edge.
-    void click(QAbstractButton* b) const {
-        form->ScrollBox->ensureWidgetVisible(b);
-        const bool radio = qobject_cast<QRadioButton*>(b) != nullptr;
-        QTest::mouseClick(b, Qt::LeftButton, {}, radio ? QPoint(8, b->height() / 2) : QPoint());
-    }
-    // Opens the connection the way the operator would: "Off" in the channel 2 display group
-    // acquires nothing. The log is emptied afterwards.
-    void open_connection() {
-        form->RadioGroup2->showItemIndex(0);
-        click(form->RadioGroup2->button(3));
-        ASSERT_TRUE(scope::Link.Scope_initialized);
-        sim.clear_log();
-    }
-};
+using testing_support::count_of;
+using MainWindowTest = testing_support::WindowTest;
 
 // ---- The controls as laid out ------------------------------------------------------------
 

@@ -1,0 +1,87 @@
+// The shared window fixture and the one QApplication of each window test program.
+#include "support_window.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QTest>
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/paint_box.h"
+#include "app/radio_group.h"
+#include "app/window_state.h"
+#include "scope/gpib_driver.h"
+#include "scope/scope_link.h"
+#include "scope/waveform.h"
+
+namespace testing_support {
+namespace {
+
+class QtEnvironment final : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "window_tests";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+  private:
+    std::unique_ptr<QApplication> app_;
+};
+
+const auto* const qt_environment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+}  // namespace
+
+int count_of(const std::vector<std::string>& v, const std::string& s) {
+    return static_cast<int>(std::count(v.begin(), v.end(), s));
+}
+
+void WindowTest::SetUp() {
+    const char* lib = std::getenv("HP_SIM_LIBRARY");
+    ASSERT_NE(lib, nullptr) << "HP_SIM_LIBRARY must name the simulated scope";
+    setenv("GPIB_LIBRARY", lib, 1);
+    scope::Link = scope::LinkState{};
+    scope::Waveforms = {};
+    app::Window = app::WindowState{};
+    form = std::make_unique<app::TForm1>();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+}
+
+void WindowTest::TearDown() {
+    form.reset();
+    if (scope::Gpib_library_loaded())
+        scope::Release_gpib_library();
+    unsetenv("GPIB_LIBRARY");
+}
+
+std::vector<std::string> WindowTest::status_lines() const {
+    std::vector<std::string> lines;
+    for (int i = 0; i < form->ListBox1->count(); ++i)
+        lines.push_back(form->ListBox1->item(i)->text().toStdString());
+    return lines;
+}
+
+int WindowTest::paints() const {
+    return form->PaintBox1->paint_count();
+}
+
+void WindowTest::click(QAbstractButton* b) const {
+    form->ScrollBox->ensureWidgetVisible(b);
+    const bool radio = qobject_cast<QRadioButton*>(b) != nullptr;
+    QTest::mouseClick(b, Qt::LeftButton, {}, radio ? QPoint(8, b->height() / 2) : QPoint());
+}
+
+void WindowTest::open_connection() {
+    form->RadioGroup2->showItemIndex(0);
+    click(form->RadioGroup2->button(3));
+    ASSERT_TRUE(scope::Link.Scope_initialized);
+    sim.clear_log();
+}
+
+}  // namespace testing_support

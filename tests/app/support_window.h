@@ -1,0 +1,40 @@
+// The main window against the simulated scope, for the window and end-to-end tests: one
+// QApplication for the whole test program, a fresh window per test with the recording platform
+// installed, and the operator's clicks.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "recording_platform.h"
+#include "sim_harness.h"
+
+namespace testing_support {
+
+int count_of(const std::vector<std::string>& v, const std::string& s);
+
+class WindowTest : public ::testing::Test {
+  protected:
+    sim_harness::SimHarness sim;
+    RecordedPlatform recorded;
+    std::unique_ptr<app::TForm1> form;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    std::vector<std::string> status_lines() const;
+    int paints() const;
+    // As the operator does: scroll the control into view, then click it. A radio button takes
+    // clicks only on its circle and text, so aim near its left edge.
+    void click(QAbstractButton* b) const;
+    // Opens the connection the way the operator would: "Off" in the channel 2 display group
+    // acquires nothing. The log is emptied afterwards.
+    void open_connection();
+};
+
+}  // namespace testing_support
