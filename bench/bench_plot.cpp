@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "app/qt_canvas.h"
 #include "vistrel/axes.h"
@@ -23,19 +24,35 @@ struct Placement {
     int left, right, top, bottom;
 };
 
-void Waveform(const Placement& p, vistrel::Colour colour, double cycles, const char* title) {
+// Samples 1..2001 of a waveform: a sine of some cycles with a little ripple, made once.
+std::vector<float> MakeVolts(double cycles) {
+    std::vector<float> volts(kPoints + 1);
+    for (int j = 1; j <= kPoints; ++j)
+        volts[j] = static_cast<float>(std::sin(2 * M_PI * cycles * j / kPoints) +
+                                      0.02 * std::sin(0.9 * j));
+    return volts;
+}
+
+const std::vector<float>& Volts1() {
+    static const std::vector<float> v = MakeVolts(5);
+    return v;
+}
+
+const std::vector<float>& Volts2() {
+    static const std::vector<float> v = MakeVolts(3);
+    return v;
+}
+
+void Waveform(const Placement& p, vistrel::Colour colour, const std::vector<float>& volts,
+              const char* title) {
     vistrel::DefineGraph(p.left, p.right, p.top, p.bottom, 40, 0, 0, 40, true);
     vistrel::DrawXAxis(kBlack, "time (microseconds)", true, 0, 2001, 0, 0, false, false);
     vistrel::DrawYAxis(kBlack, "voltage", 1, -1.05f, 1.05f, 0, 0, true, false, false);
     vistrel::Canvas& canvas = *vistrel::plot.PlotCanvas;
     canvas.set_pen_width(2);
     canvas.set_pen_colour(colour);
-    const auto volts = [cycles](int j) {
-        return static_cast<float>(std::sin(2 * M_PI * cycles * j / kPoints) +
-                                  0.02 * std::sin(0.9 * j));
-    };
-    vistrel::PlotMoveTo(1, volts(1));
-    for (int j = 2; j < kPoints; ++j) vistrel::PlotLineTo(static_cast<float>(j), volts(j));
+    vistrel::PlotMoveTo(1, volts[1]);
+    for (int j = 2; j < kPoints; ++j) vistrel::PlotLineTo(static_cast<float>(j), volts[j]);
     canvas.set_pen_colour(kBlack);
     vistrel::PlotMoveTo(1, 0);
     vistrel::PlotLineTo(kPoints - 1, 0);
@@ -58,8 +75,10 @@ void Spectrum(const Placement& p, vistrel::Colour colour, const char* title) {
 
 void DrawFourGraphs(vistrel::PaintBox& box) {
     vistrel::InitPlotSurface(box, 0xFFFFFF, kBlack, 1.1f);
-    Waveform({0, 50, 5, 50}, 0x0000FF, 5, "CHANNEL 1    [T=400 us; f=2.5 kHz; Vrms=707.1 mv ]");
-    Waveform({50, 100, 5, 50}, 0x008000, 3, "CHANNEL 2    [T=667 us; f=1.5 kHz; Vrms=707.1 mv ]");
+    Waveform({0, 50, 5, 50}, 0x0000FF, Volts1(),
+             "CHANNEL 1    [T=400 us; f=2.5 kHz; Vrms=707.1 mv ]");
+    Waveform({50, 100, 5, 50}, 0x008000, Volts2(),
+             "CHANNEL 2    [T=667 us; f=1.5 kHz; Vrms=707.1 mv ]");
     Spectrum({0, 50, 55, 100}, 0xFF0000, "FFT for Ch 1");
     Spectrum({50, 100, 55, 100}, 0x800080, "FFT for Ch 2");
     vistrel::FinishPlot();
