@@ -89,8 +89,9 @@ Acquisition acquire(const ChannelConfig& ch, NoiseSource& noise, long samples) {
     Acquisition acq;
     acq.codes.reserve(static_cast<std::size_t>(std::max(samples, 0L)));
     const long top = max_code(ch);
+    // The scope's first sample lies one increment after the x origin.
     for (long j = 0; j < samples; ++j) {
-        double v = signal_volts(ch, ch.xorigin + static_cast<double>(j) * ch.xincrement);
+        double v = signal_volts(ch, ch.xorigin + static_cast<double>(j + 1) * ch.xincrement);
         if (ch.noise > 0.0)
             v += ch.noise * noise.gaussian();
         const double code =

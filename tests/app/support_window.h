@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QRadioButton>
 #include <memory>
 #include <string>
 #include <vector>

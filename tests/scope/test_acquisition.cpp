@@ -235,7 +235,8 @@ TEST_F(AcquisitionTest, ChannelRecordHoldsTheConfiguredSignal) {
         const auto& w = scope::Waveforms[1];
         ASSERT_EQ(scope::Preamble.points, 500);
         for (int j = 1; j <= 500; ++j) {
-            const double t = -2.5e-3 + (j - 1) * 1e-5;  // the scope's sample j - 1
+            const double t = w.time[j];  // sample j lies one increment after time j - 1
+            EXPECT_NEAR(t, -2.5e-3 + j * 1e-5, 1e-15);
             ASSERT_NEAR(w.volts[j], std::sin(2 * M_PI * 1000.0 * t), c.tolerance) << j;
         }
         const auto& s = dsp::Spectra[1];

@@ -104,7 +104,8 @@ TEST_F(SimInstrument, ByteBlockCarriesTheQuantisedSine) {
     ASSERT_EQ(b.codes.size(), 500u);
     int differing = 0;
     for (std::size_t j = 0; j < b.codes.size(); ++j) {
-        const double t = -2.5e-3 + static_cast<double>(j) * 1e-5;
+        // The first sample lies one increment after the x origin.
+        const double t = -2.5e-3 + static_cast<double>(j + 1) * 1e-5;
         const long expected = std::lround(std::sin(2 * pi * 1000 * t) / 0.01) + 128;
         if (b.codes[j] != expected)
             ++differing;
