@@ -135,18 +135,21 @@ void QtCanvas::end_painting() {
     if (painter_ != nullptr)
         painter_->end();
     painter_.reset();
+    surface_ = Surface{};
 }
 
 QPainter& QtCanvas::painter() {
     if (painter_ == nullptr) {
         painter_ = std::make_unique<QPainter>(&image_);
         painter_->setRenderHint(QPainter::Antialiasing, false);
+        surface_ = Surface{};  // beginning may have given the image memory of its own
     }
     return *painter_;
 }
 
 void QtCanvas::set_pixels_per_inch(int ppi) {
     ppi_override_ = std::max(ppi, 0);
+    forget_font();
 }
 
 int QtCanvas::pixels_per_inch() const {
@@ -178,12 +181,15 @@ void QtCanvas::set_brush_style(vistrel::BrushStyle s) {
 }
 void QtCanvas::set_font_name(const std::string& face) {
     font_name_ = face;
+    forget_font();
 }
 void QtCanvas::set_font_size(int points) {
     font_size_ = points;
+    forget_font();
 }
 void QtCanvas::set_font_style(vistrel::FontStyle s) {
     font_style_ = s;
+    forget_font();
 }
 void QtCanvas::set_font_colour(vistrel::Colour c) {
     font_colour_ = c;
@@ -194,8 +200,11 @@ int QtCanvas::font_height() const {
         std::nearbyint(font_size_ * static_cast<double>(pixels_per_inch()) / 72.0));
 }
 
-QFont QtCanvas::qfont() const {
-    QFont font(FromWindows1252(font_name_));
+const QFont& QtCanvas::qfont() const {
+    if (font_cache_) {
+        return *font_cache_;
+    }
+    QFont& font = font_cache_.emplace(FromWindows1252(font_name_));
     // Sized in pixels from our own DPI, so that metrics do not depend on the image's resolution.
     font.setPixelSize(std::max(1, -font_height()));
     font.setBold(font_style_.bold);
@@ -205,15 +214,41 @@ QFont QtCanvas::qfont() const {
     return font;
 }
 
+const QFontMetrics& QtCanvas::metrics() const {
+    if (!metrics_cache_) {
+        metrics_cache_.emplace(qfont());
+    }
+    return *metrics_cache_;
+}
+
+void QtCanvas::forget_font() {
+    font_cache_.reset();
+    metrics_cache_.reset();
+}
+
 // Thin lines, fills and pixels go straight into the image's memory. The raster painter draws
 // into the same memory with no buffering, so writes here and painter calls mix in call order.
 // The const access keeps a shared image from detaching away from the painter.
+// The image's memory and shape, looked up once per picture rather than once per pixel: the
+// dotted grids and the curves write tens of thousands of pixels per picture.
+const QtCanvas::Surface& QtCanvas::surface() {
+    if (surface_.bits == nullptr) {
+        surface_.bits = const_cast<uchar*>(std::as_const(image_).constBits());
+        surface_.bytes_per_line = image_.bytesPerLine();
+        surface_.width = image_.width();
+        surface_.height = image_.height();
+    }
+    return surface_;
+}
+
 uint32_t* QtCanvas::row(int y) {
-    return reinterpret_cast<uint32_t*>(const_cast<uchar*>(std::as_const(image_).constScanLine(y)));
+    const Surface& s = surface();
+    return reinterpret_cast<uint32_t*>(s.bits + static_cast<qsizetype>(y) * s.bytes_per_line);
 }
 
 void QtCanvas::put(int x, int y, uint32_t rgb) {
-    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height())
+    const Surface& s = surface();
+    if (x < 0 || y < 0 || x >= s.width || y >= s.height)
         return;
     uint32_t& px = row(y)[x];
     switch (pen_mode_) {
@@ -266,6 +301,38 @@ void QtCanvas::thin_line(int x0, int y0, int x1, int y1) {
     }
 }
 
+// A solid wide line as a square of the pen's width stamped at every point of the line, both
+// ends included: the segments of a curve overlap at their joins, and each costs a few pixel
+// writes instead of a stroked path (the curves of a picture are thousands of segments).
+void QtCanvas::wide_line(int x0, int y0, int x1, int y1) {
+    const uint32_t rgb = ToQRgb(pen_colour_);
+    const int w = pen_width_;
+    const int back = w / 2;
+    const int64_t dx = std::abs(int64_t{x1} - x0);
+    const int64_t dy = -std::abs(int64_t{y1} - y0);
+    const int sx = x0 < x1 ? 1 : -1;
+    const int sy = y0 < y1 ? 1 : -1;
+    int64_t err = dx + dy;
+    int x = x0;
+    int y = y0;
+    for (;;) {
+        for (int j = 0; j < w; ++j) {
+            for (int i = 0; i < w; ++i) put(x - back + i, y - back + j, rgb);
+        }
+        if (x == x1 && y == y1)
+            break;
+        const int64_t e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+}
+
 void QtCanvas::move_to(int x, int y) {
     pen_pos_ = {x, y};
 }
@@ -277,8 +344,12 @@ void QtCanvas::line_to(int x, int y) {
         thin_line(from.x, from.y, x, y);
         return;
     }
-    // Wide lines: square ends, so that the segments of a polyline overlap at their joins and
-    // leave no gaps (round ends cost ten times as much in the raster engine).
+    if (pen_style_ == vistrel::PenStyle::Solid && pen_mode_ == vistrel::PenMode::Copy) {
+        wide_line(from.x, from.y, x, y);
+        return;
+    }
+    // Other wide lines: square ends, so that the segments of a polyline overlap at their joins
+    // and leave no gaps (round ends cost ten times as much in the raster engine).
     QPainter& p = painter();
     p.setCompositionMode(CompositionOf(pen_mode_));
     p.setPen(QPen(ToQColor(pen_colour_), pen_width_, QtStyleOf(pen_style_), Qt::SquareCap,
@@ -348,8 +419,8 @@ vistrel::Colour QtCanvas::pixel(int x, int y) const {
 
 void QtCanvas::text_out(int x, int y, const std::string& text) {
     const QString s = FromWindows1252(text);
-    const QFont font = qfont();
-    const QFontMetrics metrics(font);
+    const QFont& font = qfont();
+    const QFontMetrics& metrics = this->metrics();
     QPainter& p = painter();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (brush_style_ == vistrel::BrushStyle::Solid) {
@@ -363,12 +434,29 @@ void QtCanvas::text_out(int x, int y, const std::string& text) {
 }
 
 int QtCanvas::text_width(const std::string& text) const {
-    return QFontMetrics(qfont()).horizontalAdvance(FromWindows1252(text));
+    // The axes measure the same few labels at every paint; shaping them again each time costs
+    // more than drawing the grid.
+    const auto key = std::make_pair(font_key(), text);
+    if (const auto found = width_cache_.find(key); found != width_cache_.end()) {
+        return found->second;
+    }
+    if (width_cache_.size() >= 4096) {
+        width_cache_.clear();
+    }
+    const int width = metrics().horizontalAdvance(FromWindows1252(text));
+    width_cache_.emplace(key, width);
+    return width;
+}
+
+std::string QtCanvas::font_key() const {
+    return font_name_ + '/' + std::to_string(font_size_) + '/' + std::to_string(pixels_per_inch()) +
+           '/' + char('0' + font_style_.bold) + char('0' + font_style_.italic) +
+           char('0' + font_style_.underline) + char('0' + font_style_.strike_out);
 }
 
 int QtCanvas::text_height(const std::string& text) const {
     (void)text;  // one line: the height of the font's cell
-    return QFontMetrics(qfont()).height();
+    return metrics().height();
 }
 
 std::vector<std::string> QtCanvas::font_families() const {

@@ -4,11 +4,15 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "vistrel/canvas.h"
@@ -69,14 +73,31 @@ class QtCanvas final : public vistrel::Canvas {
 
   private:
     QPainter& painter();
-    QFont qfont() const;
+    // The Qt font and its metrics for the current face, size and style, made once per change:
+    // the axes measure and write dozens of labels per picture in one font.
+    const QFont& qfont() const;
+    const QFontMetrics& metrics() const;
+    void forget_font();
     void thin_line(int x0, int y0, int x1, int y1);
+    void wide_line(int x0, int y0, int x1, int y1);
     void put(int x, int y, uint32_t rgb);
     uint32_t* row(int y);
 
     QImage& image_;
     std::unique_ptr<QPainter> painter_;
     int ppi_override_ = 0;
+    struct Surface {
+        uchar* bits = nullptr;
+        qsizetype bytes_per_line = 0;
+        int width = 0;
+        int height = 0;
+    };
+    const Surface& surface();
+    Surface surface_;
+    std::string font_key() const;
+    mutable std::map<std::pair<std::string, std::string>, int> width_cache_;
+    mutable std::optional<QFont> font_cache_;
+    mutable std::optional<QFontMetrics> metrics_cache_;
 
     vistrel::Colour pen_colour_ = 0;
     vistrel::PenStyle pen_style_ = vistrel::PenStyle::Solid;

@@ -93,7 +93,19 @@ int32_t RoundHalfEven(long double v) {
         return 0;
     constexpr auto lo = static_cast<long double>(std::numeric_limits<int32_t>::min());
     constexpr auto hi = static_cast<long double>(std::numeric_limits<int32_t>::max());
-    return static_cast<int32_t>(std::clamp(std::nearbyint(v), lo, hi));
+    const long double c = std::clamp(v, lo, hi);
+    // Every pixel goes through here: truncate and look at the remainder, which is exact in
+    // extended precision, instead of the library's rounding-mode-safe nearbyint.
+    const auto whole = static_cast<int64_t>(c);
+    const long double rest = c - static_cast<long double>(whole);
+    int64_t r = whole;
+    if (rest > 0.5L || (rest == 0.5L && (whole & 1) != 0)) {
+        r = whole + 1;
+    } else if (rest < -0.5L || (rest == -0.5L && (whole & 1) != 0)) {
+        r = whole - 1;
+    }
+    return static_cast<int32_t>(std::clamp<int64_t>(r, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
 }
 
 int32_t XToPixel(float x) {
