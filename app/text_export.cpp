@@ -177,7 +177,7 @@ std::string Scientific_field(double value, int width) {
     out.append(mantissa, 1);
     out += 'E';
     out += exponent < 0 ? '-' : '+';
-    std::array<char, 8> buf{};
+    std::array<char, 16> buf{};  // room for any int, though exponents of doubles have 3 digits
     std::snprintf(buf.data(), buf.size(), "%04d", std::abs(exponent));
     out += buf.data();
     return out;
