@@ -2,7 +2,7 @@
 // normalisation. The transform keeps its data and butterfly temporaries in extended precision
 // while angles and twiddles are doubles advanced by the trigonometric recurrence (two run-time
 // sines per stage), which keeps the rounding of the results reproducible.
-#include "dsp/spectrum.h"
+#include "dsp/fft.h"
 
 #include <algorithm>
 #include <cmath>

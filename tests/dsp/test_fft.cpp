@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "dsp/spectrum.h"
+#include "dsp/fft.h"
 
 namespace {
 
