@@ -8,7 +8,7 @@
 #include "app/window_state.h"
 #include "dsp/channel_math.h"
 #include "dsp/eng_format.h"
-#include "dsp/spectrum.h"
+#include "dsp/fft.h"
 #include "scope/waveform.h"
 #include "vistrel/axes.h"
 #include "vistrel/curves.h"

@@ -15,7 +15,7 @@
 #include "app/dialogs.h"
 #include "app/window_state.h"
 #include "dsp/channel_math.h"
-#include "dsp/spectrum.h"
+#include "dsp/fft.h"
 #include "scope/waveform.h"
 
 #ifndef _WIN32

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "dsp/channel_math.h"
-#include "dsp/spectrum.h"
+#include "dsp/fft.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "app/dialogs.h"
 #include "dsp/channel_math.h"
-#include "dsp/spectrum.h"
+#include "dsp/fft.h"
 #include "scope/gpib_driver.h"
 #include "scope/measurements.h"
 #include "scope/scope_link.h"

@@ -9,7 +9,7 @@
 #include "app/display.h"
 #include "app/window_state.h"
 #include "dsp/eng_format.h"
-#include "dsp/spectrum.h"
+#include "dsp/fft.h"
 #include "scope/waveform.h"
 #include "vistrel/state.h"
 #include "vistrel/support_recording_canvas.h"

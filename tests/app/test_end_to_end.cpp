@@ -22,7 +22,7 @@
 #include "app/paint_box.h"
 #include "app/radio_group.h"
 #include "app/window_state.h"
-#include "dsp/spectrum.h"
+#include "dsp/fft.h"
 #include "scope/waveform.h"
 #include "support_window.h"
 

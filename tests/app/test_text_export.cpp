@@ -16,7 +16,7 @@
 #include "app/text_export.h"
 #include "app/window_state.h"
 #include "dsp/channel_math.h"
-#include "dsp/spectrum.h"
+#include "dsp/fft.h"
 #include "recording_platform.h"
 #include "scope/waveform.h"
 
