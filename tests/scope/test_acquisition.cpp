@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/spectrum.h"
+#include "dsp/fft.h"
 #include "scope/acquisition.h"
 #include "support_sim_link.h"
 
