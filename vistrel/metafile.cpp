@@ -58,6 +58,7 @@ void WriteWords(int count) {
         return;
     }
     std::array<unsigned char, 2 * RecordBufferWords> bytes{};
+    count = std::clamp(count, 0, static_cast<int>(RecordBufferWords));
     for (int i = 0; i < count; ++i) {
         bytes[2 * i] = static_cast<unsigned char>(metafile.RecordBuffer[i] & 0xFF);
         bytes[2 * i + 1] = static_cast<unsigned char>(metafile.RecordBuffer[i] >> 8);
