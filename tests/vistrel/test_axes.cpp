@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support_plot_test.h"
 #include "support_recording_canvas.h"
 #include "tests/recording_platform.h"
 #include "vistrel/axes.h"
@@ -28,18 +29,9 @@ constexpr vistrel::Colour kBlack = 0x000000;
 
 // A 600 x 400 surface at font scale 1: the recording canvas's "0" is 7 x 13 pixels, so major
 // ticks are 8 pixels long and minor ticks 5.
-class AxesTest : public ::testing::Test {
+class AxesTest : public testing_support::PlotSurfaceTest {
   protected:
-    testing_support::RecordedPlatform platform;
-    RecordingPaintBox box{600, 400};
-    RecordingCanvas& canvas = box.surface;
-
-    void SetUp() override {
-        plot = vistrel::Plot{};
-        vistrel::metafile = vistrel::MetafileState{};
-        vistrel::InitPlotSurface(box, 0xFFFFFF, kBlack, 1.0f);
-    }
-    void TearDown() override { plot = vistrel::Plot{}; }
+    void SetUp() override { Begin(1.0f); }
 
     // The left half below the title band: plot area columns 40..300, rows 20..360.
     void LeftHalfGraph() { Graph(0, 50); }

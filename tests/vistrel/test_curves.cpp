@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "support_plot_test.h"
 #include "support_recording_canvas.h"
 #include "tests/recording_platform.h"
 #include "vistrel/axes.h"
@@ -24,18 +25,9 @@ constexpr vistrel::Colour kRed = 0x0000FF;
 
 // Plot area columns 40..300, rows 20..360 on a 600 x 400 surface; both axes 0..260 x 0..340 so
 // that a data point maps to pixel (40 + x, 360 - y).
-class CurvesTest : public ::testing::Test {
+class CurvesTest : public testing_support::PlotSurfaceTest {
   protected:
-    testing_support::RecordedPlatform platform;
-    RecordingPaintBox box{600, 400};
-    RecordingCanvas& canvas = box.surface;
-
-    void SetUp() override {
-        plot = vistrel::Plot{};
-        vistrel::metafile = vistrel::MetafileState{};
-        vistrel::InitPlotSurface(box, 0xFFFFFF, 0, 1.0f);
-    }
-    void TearDown() override { plot = vistrel::Plot{}; }
+    void SetUp() override { Begin(1.0f); }
 
     void Graph(bool unclipped) {
         vistrel::DefineGraph(0, 50, 5, 100, 40, 0, 0, 40, unclipped);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support_plot_test.h"
 #include "support_recording_canvas.h"
 #include "tests/recording_platform.h"
 #include "vistrel/axes.h"
@@ -21,19 +22,12 @@ constexpr vistrel::Colour kRed = 0x0000FF;
 
 // Font scale 1.1: the plot font is Arial 9 (a 7 x 13 "0"), the title font Arial 11, whose "0"
 // is made 10 x 18 here.
-class TitleTest : public ::testing::Test {
+class TitleTest : public testing_support::PlotSurfaceTest {
   protected:
-    testing_support::RecordedPlatform platform;
-    RecordingPaintBox box{600, 400};
-    RecordingCanvas& canvas = box.surface;
-
     void SetUp() override {
-        plot = vistrel::Plot{};
-        vistrel::metafile = vistrel::MetafileState{};
         canvas.metrics_by_size[11] = {10, 18};
-        vistrel::InitPlotSurface(box, 0xFFFFFF, 0, 1.1f);
+        Begin(1.1f);
     }
-    void TearDown() override { plot = vistrel::Plot{}; }
 
     // Plot area: left 40, width 260, bottom 360, height 140.
     void LowerLeftGraph() {
