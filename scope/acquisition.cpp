@@ -90,11 +90,6 @@ int32_t Received(int32_t requested) {
     return std::clamp(Ibcnt(), 0, requested);
 }
 
-void Check(const char* failure) {
-    if (Error_bit_set())
-        Report_gpib_error(failure);
-}
-
 }  // namespace
 
 TConversion Convert_integer(const std::string& text) {
@@ -219,16 +214,16 @@ void Parse_preamble(const std::string& text) {
 
 void Get_Information_About_Waveform(int channel) {
     Send_command("HEADER OFF");
-    Check("Error writing HEADER OFF command");
+    Check_gpib_status("Error writing HEADER OFF command");
     if (!Link.Waveform_selected)
         Select_waveform_subsystem();
     Send_command(channel == 1 ? "SOURCE CHANNEL1" : "SOURCE CHANNEL2");
     Wait_ms(100);
     Send_command("WAVEFORM?");
-    Check("Error writing PREAMBLE query");
+    Check_gpib_status("Error writing PREAMBLE query");
     Link.Waveform_selected = true;
     Read_reply();
-    Check("Unable to read WAVEFORM?");
+    Check_gpib_status("Unable to read WAVEFORM?");
     const int32_t received = Received(kReplyCapacity);
     Parse_preamble(std::string(Link.Reply_buffer.data() + 1, static_cast<std::size_t>(received)));
 }
@@ -244,29 +239,29 @@ void Get_waveform_data(int channel) {
 
     for (int32_t s = 1; s <= sets; ++s) {
         Send_command("DATA?");
-        Check("Error writing DATA query");
+        Check_gpib_status("Error writing DATA query");
 
         // The block starts "#", "A" and a 16-bit byte count, high byte first. Only three header
         // bytes are read, so the count's low byte leads the sample read: one byte more is asked
         // for, and it lands in the unused position 0 of the row.
         char header = 0;
         Call_ibrd(Link.Device, &header, 1);
-        Check("Error reading number sign");
+        Check_gpib_status("Error reading number sign");
         Call_ibrd(Link.Device, &header, 1);
-        Check("Error reading block name");
+        Check_gpib_status("Error reading block name");
         Call_ibrd(Link.Device, &header, 1);
-        Check("Error reading block length");
+        Check_gpib_status("Error reading block length");
 
         if (Byte_format) {
             ByteRow& row = Raw_byte_sets[static_cast<std::size_t>(s)];
             const int32_t requested = points + 1;
             Call_ibrd(Link.Device, reinterpret_cast<char*>(row.data()), requested);
-            Check("Unable to read data");
+            Check_gpib_status("Unable to read data");
         } else {
             std::array<uint8_t, 2 * (kMaxIndex + 1)> bytes;
             const int32_t requested = 2 * points + 1;
             Call_ibrd(Link.Device, reinterpret_cast<char*>(bytes.data()), requested);
-            Check("Unable to read data");
+            Check_gpib_status("Unable to read data");
             Store_word_row_bytes(Raw_word_sets[static_cast<std::size_t>(s)], bytes.data(),
                                  Received(requested));
         }

@@ -309,6 +309,12 @@ std::string Count_line(int32_t ibcnt) {
     return "ibcntl = " + std::to_string(ibcnt);
 }
 
+void Check_gpib_status(const std::string& failure) {
+    if (Error_bit_set()) {
+        Report_gpib_error(failure);
+    }
+}
+
 void Report_gpib_error(const std::string& failure) {
     app::Platform& p = app::platform();
     p.message_box(app::BoxKind::Error, "Error", Status_line(failure, Ibsta(), Iberr()));

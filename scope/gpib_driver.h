@@ -38,5 +38,7 @@ std::string Count_line(int32_t ibcnt);
 
 // Shows the four boxes, takes the device offline, releases the library and stops the program.
 [[noreturn]] void Report_gpib_error(const std::string& failure);
+// The check after a driver call: reports the failure when the error bit is set.
+void Check_gpib_status(const std::string& failure);
 
 }  // namespace scope

@@ -47,8 +47,7 @@ void Get_measurements(int channel) {
 
     Select_measure_subsystem();
     Send_command(channel == 1 ? "SOURCE GRAPH 1" : "SOURCE GRAPH 2");
-    if (Error_bit_set())
-        Report_gpib_error("Measurement system write error");
+    Check_gpib_status("Measurement system write error");
     Wait_ms(40);
 
     const auto code = static_cast<int32_t>(Convert_integer(Measurement_query("VALID ?", 40)).value);

@@ -31,9 +31,7 @@ constexpr int kNoEos = 0;
 
 void Send_checked(const std::string& text, const char* failure) {
     Send_command(text);
-    if (Error_bit_set()) {
-        Report_gpib_error(failure);
-    }
+    Check_gpib_status(failure);
 }
 
 void Clear_operator_state() {
@@ -97,14 +95,10 @@ void initialize_hp54200A() {
         Report_gpib_error("Unable to open device");
     }
     Call_ibclr(Link.Device);
-    if (Error_bit_set()) {
-        Report_gpib_error("Unable to clear device");
-    }
+    Check_gpib_status("Unable to clear device");
     Send_checked("ID ?", "Unable to write to device");
     Read_reply();
-    if (Error_bit_set()) {
-        Report_gpib_error("Unable to read from device");
-    }
+    Check_gpib_status("Unable to read from device");
     if (Trimmed_reply(kIdentityCapacity) != kIdentity) {
         Refuse_identity();
     }
@@ -116,9 +110,7 @@ void Select_measure_subsystem() {
     Send_command("HEADER OFF");
     Send_checked("MEASURE?", "Measure command write error");
     Read_reply();
-    if (Error_bit_set()) {
-        Report_gpib_error("Measure command read error");
-    }
+    Check_gpib_status("Measure command read error");
     Wait_ms(100);
     Link.Waveform_selected = false;
 }
@@ -147,9 +139,7 @@ void Coupling_sequence(int channel, int32_t coupling) {
     if (channel == 1) {
         Wait_ms(100);
     }
-    if (Error_bit_set()) {
-        Report_gpib_error("Error setting coupling for channel " + n);
-    }
+    Check_gpib_status("Error setting coupling for channel " + n);
     app::send_message("Setting Channel " + n + " Coupling");
 }
 

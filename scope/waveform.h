@@ -9,9 +9,9 @@
 
 namespace scope {
 
-inline constexpr int kMaxIndex = 2048;    // sample arrays are indexed 0..2048
-inline constexpr int kMaxDataSets = 50;   // raw data sets 1..50
-inline constexpr int kMinPoints = 2;      // the limits on the preamble's point count
+inline constexpr int kMaxIndex = 2048;   // sample arrays are indexed 0..2048
+inline constexpr int kMaxDataSets = 50;  // raw data sets 1..50
+inline constexpr int kMinPoints = 2;     // the limits on the preamble's point count
 inline constexpr int kMaxPoints = 2002;
 
 // The scope's waveform description; shared by both channels, so while a channel is processed
