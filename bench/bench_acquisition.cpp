@@ -9,28 +9,18 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "scope/acquisition.h"
 #include "scope/scope_link.h"
 #include "scope/waveform.h"
 
 namespace {
 
-// $HP_SIM_LIBRARY, else the simulator built beside this benchmark.
-std::string Simulator_path() {
-    if (const char* p = std::getenv("HP_SIM_LIBRARY"); p != nullptr && *p != '\0')
-        return p;
-    char exe[PATH_MAX] = {};
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string dir = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string("./x");
-    dir = dir.substr(0, dir.rfind('/'));
-    return dir + "/../sim/libhp54200a_sim.so";
-}
-
 void Connect_once() {
     static bool connected = false;
     if (connected)
         return;
-    setenv("GPIB_LIBRARY", Simulator_path().c_str(), 1);
+    setenv("GPIB_LIBRARY", bench_support::Simulator_path().c_str(), 1);
     scope::initialize_hp54200A();
     connected = true;
 }

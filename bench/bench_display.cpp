@@ -18,22 +18,14 @@
 #include "app/main_window.h"
 #include "app/paint_box.h"
 #include "app/radio_group.h"
+#include "bench/bench_support.h"
 #include "scope/waveform.h"
 
 namespace {
 
-std::string Simulator_path() {
-    if (const char* p = std::getenv("HP_SIM_LIBRARY"); p != nullptr && *p != '\0') return p;
-    char exe[PATH_MAX] = {};
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string dir = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string("./x");
-    dir = dir.substr(0, dir.rfind('/'));
-    return dir + "/../sim/libhp54200a_sim.so";
-}
-
 // Real waits, counted; boxes go to stderr.
 class TimedPlatform final : public app::Platform {
-public:
+  public:
     double waited_ms = 0;
     void message_box(app::BoxKind, const std::string&, const std::string& text) override {
         std::fprintf(stderr, "%s\n", text.c_str());
@@ -57,7 +49,7 @@ struct Program {
 Program& Shown() {
     static Program* program = [] {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        setenv("GPIB_LIBRARY", Simulator_path().c_str(), 1);
+        setenv("GPIB_LIBRARY", bench_support::Simulator_path().c_str(), 1);
         setenv("HP_SIM_POINTS", "2002", 1);
         static int argc = 1;
         static char name[] = "bench_display";
