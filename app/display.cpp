@@ -9,7 +9,7 @@
 #include "dsp/channel_math.h"
 #include "dsp/eng_format.h"
 #include "dsp/fft.h"
-#include "scope/waveform.h"
+#include "model/waveform.h"
 #include "vistrel/axes.h"
 #include "vistrel/curves.h"
 #include "vistrel/state.h"
@@ -27,8 +27,8 @@ constexpr int kBottomMargin = 40;
 // What one waveform graph draws: a channel's record, or the channels' sum or difference drawn
 // on channel 1's time axis.
 struct WaveformView {
-    const scope::SampleArray* time;
-    const scope::SampleArray* volts;
+    const model::SampleArray* time;
+    const model::SampleArray* volts;
     double x_min;
     double x_max;
     double y_min;
@@ -39,7 +39,7 @@ struct WaveformView {
     bool clipped_low;
 };
 
-WaveformView View_of(const scope::TWaveformRecord& r) {
+WaveformView View_of(const model::TWaveformRecord& r) {
     return {&r.time, &r.volts, r.x_min, r.x_max,        r.y_min,
             r.y_max, r.v_min,  r.v_max, r.clipped_high, r.clipped_low};
 }
@@ -64,7 +64,7 @@ TimeUnit Time_unit(double x_max) {
 
 // The sample count shared by both channels, within the record's arrays.
 int Points() {
-    return std::clamp<int>(scope::Preamble.points, 0, scope::kMaxPoints);
+    return std::clamp<int>(model::Preamble.points, 0, model::kMaxPoints);
 }
 
 vistrel::Colour Waveform_colour(int channel) {
@@ -131,8 +131,8 @@ void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes
     if (n < 2) {
         return;
     }
-    const scope::SampleArray& time = *v.time;
-    const scope::SampleArray& volts = *v.volts;
+    const model::SampleArray& time = *v.time;
+    const model::SampleArray& volts = *v.volts;
     Set_curve_pen(colour);
     // The curve ends at sample N - 1.
     vistrel::PlotMoveTo(static_cast<float>(time[1] * unit.scale), static_cast<float>(volts[1]));
@@ -155,13 +155,13 @@ void Define(GraphKind kind, int layout) {
 // "Ch 1 and Ch 2": both records get the common window and extremes, so that channel 2's curve
 // is drawn on channel 1's axes.
 void Unify_channel_ranges() {
-    scope::TWaveformRecord& a = scope::Waveforms[1];
-    scope::TWaveformRecord& b = scope::Waveforms[2];
+    model::TWaveformRecord& a = model::Waveforms[1];
+    model::TWaveformRecord& b = model::Waveforms[2];
     const double y_min = std::min(a.y_min, b.y_min);
     const double y_max = std::max(a.y_max, b.y_max);
     const double v_min = std::min(a.v_min, b.v_min);
     const double v_max = std::max(a.v_max, b.v_max);
-    for (scope::TWaveformRecord* r : {&a, &b}) {
+    for (model::TWaveformRecord* r : {&a, &b}) {
         r->y_min = y_min;
         r->y_max = y_max;
         r->v_min = v_min;
@@ -181,7 +181,7 @@ void Draw_combined_display(int combined) {
     }
     const bool difference = combined == 3;
     const dsp::TCombinedSeries series = dsp::Combine_channels(difference);
-    WaveformView view = View_of(scope::Waveforms[1]);
+    WaveformView view = View_of(model::Waveforms[1]);
     view.volts = &series.values;
     view.v_min = series.v_min;
     view.v_max = series.v_max;
@@ -285,7 +285,7 @@ GraphPlace Place_of(GraphKind kind, int layout) {
 }
 
 std::string Channel_title(int channel) {
-    const scope::TWaveformRecord& r = scope::Waveforms[channel];
+    const model::TWaveformRecord& r = model::Waveforms[channel];
     const std::string name = channel == 1 ? "CHANNEL 1" : "CHANNEL 2";
     if (!r.measurement_valid) {
         return name + "  [invalid measurement data]";
@@ -295,7 +295,7 @@ std::string Channel_title(int channel) {
 }
 
 void Plot_waveform(int channel, bool with_axes) {
-    Draw_waveform(View_of(scope::Waveforms[channel]), Waveform_colour(channel), with_axes);
+    Draw_waveform(View_of(model::Waveforms[channel]), Waveform_colour(channel), with_axes);
 }
 
 void Plot_spectrum(int channel) {
@@ -305,7 +305,7 @@ void Plot_spectrum(int channel) {
     vistrel::DrawYAxis(kBlack, "amplitude", 1, static_cast<float>(s.a_min),
                        static_cast<float>(s.a_max), 0, 0, true, false, false);
     Set_curve_pen(channel == 1 ? kBlue : kPurple);
-    const int lines = std::clamp<int>(dsp::Spectrum_lines, 0, scope::kMaxIndex);
+    const int lines = std::clamp<int>(dsp::Spectrum_lines, 0, model::kMaxIndex);
     for (int i = 1; i <= lines; ++i) {
         vistrel::PlotMoveTo(static_cast<float>(s.freq[i]), 0.0f);
         vistrel::PlotLineTo(static_cast<float>(s.freq[i]), static_cast<float>(s.amplitude[i]));

@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QLocale>
 
-#include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/qt_dialogs.h"
 #include "dsp/eng_format.h"
+#include "platform/platform.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -14,9 +14,9 @@ int main(int argc, char* argv[]) {
     dsp::Set_decimal_separator(QLocale::system().decimalPoint().toStdString());
     app::TForm1 form;
     app::QtPlatform platform(&form);
-    app::set_platform(&platform);
+    platform::set_current(&platform);
     form.show();
     const int status = QApplication::exec();
-    app::set_platform(nullptr);
+    platform::set_current(nullptr);
     return status;
 }

@@ -14,16 +14,16 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
-#include "app/dialogs.h"
 #include "app/output.h"
 #include "app/paint_box.h"
 #include "app/qt_dialogs.h"
 #include "app/radio_group.h"
 #include "app/window_state.h"
+#include "model/waveform.h"
+#include "platform/platform.h"
 #include "scope/acquisition.h"
 #include "scope/gpib_driver.h"
 #include "scope/scope_link.h"
-#include "scope/waveform.h"
 
 namespace app {
 namespace {
@@ -99,15 +99,19 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     connect_handlers();
 
     status_ = std::make_unique<ListBoxStatus>(ListBox1);
-    set_status_list(status_.get());
+    platform::set_status_list(status_.get());
+    display_flags_ = std::make_unique<WindowDisplayFlags>();
+    platform::set_display_flags(display_flags_.get());
 
     resize(kWindowWidth, kWindowHeight);
     move(kWindowLeft, kWindowTop);
 }
 
 TForm1::~TForm1() {
-    if (&status_list() == status_.get())
-        set_status_list(nullptr);
+    if (&platform::status_list() == status_.get())
+        platform::set_status_list(nullptr);
+    if (&platform::display_flags() == display_flags_.get())
+        platform::set_display_flags(nullptr);
 }
 
 void TForm1::build_controls() {
@@ -360,7 +364,7 @@ void TForm1::RadioGroup3Click() {
 }
 
 void TForm1::mode_click(int channel, RadioGroup* group) {
-    scope::TWaveformRecord& record = scope::Waveforms[static_cast<size_t>(channel)];
+    model::TWaveformRecord& record = model::Waveforms[static_cast<size_t>(channel)];
     if (group->ItemIndex() == 0)
         record.inverted = false;
     if (group->ItemIndex() == 1)
@@ -380,7 +384,7 @@ void TForm1::RadioGroup6Click() {
 }
 
 void TForm1::coupling_click(int channel, RadioGroup* group) {
-    scope::TWaveformRecord& record = scope::Waveforms[static_cast<size_t>(channel)];
+    model::TWaveformRecord& record = model::Waveforms[static_cast<size_t>(channel)];
     if (group->ItemIndex() == 0)
         record.coupling = 2;
     if (group->ItemIndex() == 1)
@@ -399,7 +403,7 @@ void TForm1::RadioGroup7Click() {
 }
 
 void TForm1::averaging_click(int channel, RadioGroup* group) {
-    scope::TWaveformRecord& record = scope::Waveforms[static_cast<size_t>(channel)];
+    model::TWaveformRecord& record = model::Waveforms[static_cast<size_t>(channel)];
     if (group->ItemIndex() == 0)
         record.averaging = false;
     if (group->ItemIndex() == 1)
@@ -430,7 +434,7 @@ void TForm1::averaging_times(int channel, QComboBox* box) {
     static constexpr int kCounts[] = {2, 5, 10, 20, 50};
     if (index < 0 || index > 4)
         return;
-    scope::Waveforms[static_cast<size_t>(channel)].average_count = kCounts[index];
+    model::Waveforms[static_cast<size_t>(channel)].average_count = kCounts[index];
 }
 
 void TForm1::Get_ch_1_averaging_times() {
@@ -449,7 +453,7 @@ void TForm1::Output_currently_active_graphs() {
 }
 
 void TForm1::Button3Click() {
-    platform().message_box(BoxKind::Information, "Information", kAboutText);
+    platform::current().message_box(platform::BoxKind::Information, "Information", kAboutText);
 }
 
 void TForm1::Button2Click() {

@@ -18,6 +18,7 @@ namespace app {
 class RadioGroup;
 class PaintBoxWidget;
 class ListBoxStatus;
+class WindowDisplayFlags;
 
 class TForm1 final : public QMainWindow {
   public:
@@ -90,6 +91,7 @@ class TForm1 final : public QMainWindow {
     void repaint_plot();
 
     std::unique_ptr<ListBoxStatus> status_;
+    std::unique_ptr<WindowDisplayFlags> display_flags_;
     bool first_show_done_ = false;
 };
 

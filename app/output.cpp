@@ -2,9 +2,9 @@
 // what the last acquisitions and repaint left.
 #include "app/output.h"
 
-#include "app/dialogs.h"
 #include "app/text_export.h"
 #include "app/window_state.h"
+#include "platform/platform.h"
 #include "vistrel/canvas.h"
 #include "vistrel/output.h"
 #include "vistrel/state.h"
@@ -20,7 +20,8 @@ void Get_output_format(int item_index) {
 
 void Output_currently_active_graphs(vistrel::PaintBox& paint_box) {
     if (!Window.Output_format_chosen) {
-        platform().message_box(BoxKind::Information, "", "No output format currently selected");
+        platform::current().message_box(platform::BoxKind::Information, "",
+                                        "No output format currently selected");
         return;
     }
     // The picture outputs work on the paint box that the last paint bound.
@@ -33,7 +34,7 @@ void Output_currently_active_graphs(vistrel::PaintBox& paint_box) {
     }
     if (Window.Output_clipboard) {
         vistrel::CopyPlotToClipboard();
-        platform().message_box(BoxKind::Plain, "", "Graph copied to clipboard");
+        platform::current().message_box(platform::BoxKind::Plain, "", "Graph copied to clipboard");
     }
     if (Window.Output_textfile) {
         Write_data_files();

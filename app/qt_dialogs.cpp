@@ -21,21 +21,22 @@ QString to_qt(const std::string& s) {
 
 }  // namespace
 
-void QtPlatform::message_box(BoxKind kind, const std::string& caption, const std::string& text) {
+void QtPlatform::message_box(platform::BoxKind kind, const std::string& caption,
+                             const std::string& text) {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QString title = to_qt(caption);
     switch (kind) {
-        case BoxKind::Error:
+        case platform::BoxKind::Error:
             icon = QMessageBox::Critical;
             if (title.isEmpty())
                 title = QStringLiteral("Error");
             break;
-        case BoxKind::Information:
+        case platform::BoxKind::Information:
             icon = QMessageBox::Information;
             if (title.isEmpty())
                 title = QStringLiteral("Information");
             break;
-        case BoxKind::Plain:
+        case platform::BoxKind::Plain:
             if (title.isEmpty())
                 title = QApplication::applicationDisplayName();
             break;

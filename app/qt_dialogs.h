@@ -3,17 +3,18 @@
 // shows each line as soon as it is sent so that progress is visible while a handler blocks.
 #pragma once
 
-#include "app/dialogs.h"
+#include "platform/platform.h"
 
 class QListWidget;
 class QWidget;
 
 namespace app {
 
-class QtPlatform final : public Platform {
+class QtPlatform final : public platform::Platform {
   public:
     explicit QtPlatform(QWidget* parent = nullptr) : parent_(parent) {}
-    void message_box(BoxKind kind, const std::string& caption, const std::string& text) override;
+    void message_box(platform::BoxKind kind, const std::string& caption,
+                     const std::string& text) override;
     void beep() override;
     void set_busy_cursor(bool busy) override;
     [[noreturn]] void stop_program() override;
@@ -26,7 +27,7 @@ class QtPlatform final : public Platform {
 
 // The status list on a list box: lines are only ever appended (or all removed when the
 // connection opens), never scrolled to.
-class ListBoxStatus final : public StatusList {
+class ListBoxStatus final : public platform::StatusList {
   public:
     explicit ListBoxStatus(QListWidget* list) : list_(list) {}
     void send_message(const std::string& line) override;

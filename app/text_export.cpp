@@ -12,11 +12,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/dialogs.h"
 #include "app/window_state.h"
 #include "dsp/channel_math.h"
 #include "dsp/fft.h"
-#include "scope/waveform.h"
+#include "model/waveform.h"
+#include "platform/platform.h"
 
 #ifndef _WIN32
 #include <pwd.h>
@@ -70,11 +70,11 @@ std::string Int_field(int32_t value, int width) {
 
 // Lines 1..N of a file; N follows the acquisition, cut to the sample tables.
 int32_t Line_count() {
-    return std::clamp<int32_t>(scope::Preamble.points, 0, dsp::kRawSumsLast);
+    return std::clamp<int32_t>(model::Preamble.points, 0, dsp::kRawSumsLast);
 }
 
 std::string Waveform_text(int channel) {
-    const auto& r = scope::Waveforms[channel];
+    const auto& r = model::Waveforms[channel];
     const auto& raw = dsp::Channel_raw_sums[channel];
     std::string out = std::string(" Raw data ") + "      Time    " + "   Voltage    " + kEol;
     for (int32_t j = 1; j <= Line_count(); ++j) {
@@ -120,8 +120,8 @@ bool Write_file(const std::string& path, const std::string& text) {
     }
     if (!ok) {
         const std::string reason = error != 0 ? std::strerror(error) : "input/output error";
-        platform().message_box(BoxKind::Error, "File Error",
-                               "Error writing data file " + path + ": " + reason);
+        platform::current().message_box(platform::BoxKind::Error, "File Error",
+                                        "Error writing data file " + path + ": " + reason);
     }
     return ok;
 }
@@ -195,7 +195,8 @@ void Write_data_files() {
         if (spectrum && !Write_file(dir + "fft" + digit + "_data.dat", Spectrum_text(channel)))
             return;
     }
-    platform().message_box(BoxKind::Information, "Information", "Data files successfully written");
+    platform::current().message_box(platform::BoxKind::Information, "Information",
+                                    "Data files successfully written");
 }
 
 }  // namespace app

@@ -5,4 +5,11 @@ namespace app {
 
 WindowState Window;
 
+void WindowDisplayFlags::clear() {
+    Window.Show_ch1_waveform = false;
+    Window.Show_ch2_waveform = false;
+    Window.Show_ch1_fft = false;
+    Window.Show_ch2_fft = false;
+}
+
 }  // namespace app

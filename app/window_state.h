@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
 namespace app {
 
 struct WindowState {
@@ -20,5 +22,11 @@ struct WindowState {
 };
 
 extern WindowState Window;
+
+// The display flags that opening the connection clears: which graphs are shown.
+class WindowDisplayFlags final : public platform::DisplayFlags {
+  public:
+    void clear() override;
+};
 
 }  // namespace app

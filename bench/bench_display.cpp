@@ -13,21 +13,21 @@
 #include <string>
 #include <thread>
 
-#include "app/dialogs.h"
 #include "app/display.h"
 #include "app/main_window.h"
 #include "app/paint_box.h"
 #include "app/radio_group.h"
 #include "bench/bench_support.h"
-#include "scope/waveform.h"
+#include "model/waveform.h"
+#include "platform/platform.h"
 
 namespace {
 
 // Real waits, counted; boxes go to stderr.
-class TimedPlatform final : public app::Platform {
+class TimedPlatform final : public platform::Platform {
   public:
     double waited_ms = 0;
-    void message_box(app::BoxKind, const std::string&, const std::string& text) override {
+    void message_box(platform::BoxKind, const std::string&, const std::string& text) override {
         std::fprintf(stderr, "%s\n", text.c_str());
     }
     void beep() override {}
@@ -56,7 +56,7 @@ Program& Shown() {
         static char* argv[] = {name, nullptr};
         auto* p = new Program;
         p->application = std::make_unique<QApplication>(argc, argv);
-        app::set_platform(&p->platform);
+        platform::set_current(&p->platform);
         p->form = std::make_unique<app::TForm1>();
         p->form->show();
         p->form->RadioGroup1->setItemIndex(2);
@@ -75,7 +75,7 @@ void BM_RefreshBothChannels(benchmark::State& state) {
         p.form->Button1Click();
         wall_s += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     }
-    if (!scope::Waveforms[1].measurement_valid || !scope::Waveforms[2].measurement_valid)
+    if (!model::Waveforms[1].measurement_valid || !model::Waveforms[2].measurement_valid)
         state.SkipWithError("measurements not valid");
     state.counters["waits_ms"] = p.platform.waited_ms / static_cast<double>(state.iterations());
     state.counters["wall_over_waits"] = wall_s * 1000.0 / p.platform.waited_ms;

@@ -10,20 +10,20 @@
 namespace {
 
 void Fill_record() {
-    scope::Preamble.points = 2002;
-    scope::Preamble.xincrement = 1e-6;
-    scope::Preamble.yincrement = 1e-4;
-    scope::Preamble.yreference = 32768;
-    scope::Preamble.coupling = "DC";
-    scope::Byte_format = false;
+    model::Preamble.points = 2002;
+    model::Preamble.xincrement = 1e-6;
+    model::Preamble.yincrement = 1e-4;
+    model::Preamble.yreference = 32768;
+    model::Preamble.coupling = "DC";
+    model::Byte_format = false;
     uint32_t seed = 1;
-    for (int s = 1; s <= scope::kMaxDataSets; ++s)
+    for (int s = 1; s <= model::kMaxDataSets; ++s)
         for (int j = 1; j <= 2002; ++j) {
             seed = seed * 1664525u + 1013904223u;
-            scope::Raw_word_sets[s][j] = static_cast<uint16_t>(32768 + 20000 * std::sin(0.01 * j) +
+            model::Raw_word_sets[s][j] = static_cast<uint16_t>(32768 + 20000 * std::sin(0.01 * j) +
                                                                static_cast<int>(seed >> 22) - 512);
         }
-    auto& r = scope::Waveforms[1];
+    auto& r = model::Waveforms[1];
     r.averaging = true;
     r.average_count = 50;
     r.xincrement = 1e-6;
@@ -56,7 +56,7 @@ void BM_Scale_waveform_2002_points_50_sets(benchmark::State& state) {
     Fill_record();
     for (auto _ : state) {
         dsp::Scale_waveform(2002, 1);
-        benchmark::DoNotOptimize(scope::Waveforms[1].volts[1000]);
+        benchmark::DoNotOptimize(model::Waveforms[1].volts[1000]);
     }
 }
 BENCHMARK(BM_Scale_waveform_2002_points_50_sets)->Unit(benchmark::kMicrosecond);

@@ -21,7 +21,7 @@ int32_t Usable_points(int32_t N) {
 // in 64 bits so that no yreference a preamble may carry can overflow it.
 template <typename Row>
 void Add_set(const Row& row, int32_t n, int32_t yreference, long double yincrement,
-             long double yorigin, scope::SampleArray& volts, RawSumTable& sums) {
+             long double yorigin, model::SampleArray& volts, RawSumTable& sums) {
     for (int32_t j = 1; j <= n; ++j) {
         const int32_t c = row[j];
         sums[j] += c;
@@ -43,8 +43,8 @@ double Max_of(double a, double b) {
 void Scale_waveform(int32_t N, int channel) {
     if (channel < 1 || channel > 2)
         return;
-    scope::TWaveformRecord& r = scope::Waveforms[channel];
-    const scope::TPreamble& p = scope::Preamble;
+    model::TWaveformRecord& r = model::Waveforms[channel];
+    const model::TPreamble& p = model::Preamble;
 
     // Averaging switched on before a count was chosen converts the one set that was read.
     int32_t M = 1;
@@ -80,11 +80,11 @@ void Scale_waveform(int32_t N, int channel) {
     // Sets outer, samples inner: each sample still sees its sets in order 1..M with the same
     // rounding after each set, but the samples' chains run side by side.
     for (int32_t s = 1; s <= M; ++s) {
-        if (scope::Byte_format)
-            Add_set(scope::Raw_byte_sets[s], n, p.yreference, p.yincrement, p.yorigin, r.volts,
+        if (model::Byte_format)
+            Add_set(model::Raw_byte_sets[s], n, p.yreference, p.yincrement, p.yorigin, r.volts,
                     Raw_sums);
         else
-            Add_set(scope::Raw_word_sets[s], n, p.yreference, p.yincrement, p.yorigin, r.volts,
+            Add_set(model::Raw_word_sets[s], n, p.yreference, p.yincrement, p.yorigin, r.volts,
                     Raw_sums);
     }
 
@@ -105,9 +105,9 @@ void Scale_waveform(int32_t N, int channel) {
 
 TCombinedSeries Combine_channels(bool difference) {
     TCombinedSeries out;
-    out.points = Usable_points(scope::Preamble.points);
-    const scope::SampleArray& a = scope::Waveforms[1].volts;
-    const scope::SampleArray& b = scope::Waveforms[2].volts;
+    out.points = Usable_points(model::Preamble.points);
+    const model::SampleArray& a = model::Waveforms[1].volts;
+    const model::SampleArray& b = model::Waveforms[2].volts;
     for (int32_t j = 1; j <= out.points; ++j) {
         const long double v = difference ? static_cast<long double>(a[j]) - b[j]
                                          : static_cast<long double>(a[j]) + b[j];

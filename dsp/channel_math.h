@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "scope/waveform.h"
+#include "model/waveform.h"
 
 namespace dsp {
 
@@ -29,7 +29,7 @@ void Scale_waveform(int32_t N, int channel);
 // not changed.
 struct TCombinedSeries {
     int32_t points = 0;           // N used, 0..2002
-    scope::SampleArray values{};  // element j = sample j, element 0 unused
+    model::SampleArray values{};  // element j = sample j, element 0 unused
     double v_min = 1e50;          // smallest of values 1..N (1e50 when N = 0)
     double v_max = -1e50;         // largest of values 1..N (-1e50 when N = 0)
 };

@@ -134,9 +134,9 @@ void Real_fft(std::span<long double> data, int32_t n, int sign) {
 void Compute_spectrum(int channel) {
     if (channel < 1 || channel > 2)
         return;
-    const scope::TWaveformRecord& r = scope::Waveforms[channel];
+    const model::TWaveformRecord& r = model::Waveforms[channel];
     TSpectrumRecord& s = Spectra[channel];
-    const int32_t N = scope::Preamble.points;
+    const int32_t N = model::Preamble.points;
 
     Spectrum_lines = 40;
     const long double T = static_cast<long double>(r.xincrement) * kFftPoints;

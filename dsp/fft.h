@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "scope/waveform.h"
+#include "model/waveform.h"
 
 namespace dsp {
 
@@ -22,8 +22,8 @@ struct TSpectrumRecord {
     double f_max = 0.0;
     double a_min = 0.0;
     double a_max = 0.0;
-    scope::SampleArray freq{};       // Hz; elements 1..512 are bins 0..511, 513..1024 are 0
-    scope::SampleArray amplitude{};  // normalised magnitudes, same indexing as freq
+    model::SampleArray freq{};       // Hz; elements 1..512 are bins 0..511, 513..1024 are 0
+    model::SampleArray amplitude{};  // normalised magnitudes, same indexing as freq
 };
 
 // Channel 1 and channel 2 (element 0 unused).

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "model/waveform.h"
 #include "scope/acquisition.h"
 #include "scope/scope_link.h"
-#include "scope/waveform.h"
 
 namespace fuzzing {
 
@@ -25,15 +25,15 @@ inline void Require(bool ok, const char* what) {
 // point count that every sample table can hold.
 inline void Check_preamble(const uint8_t* data, std::size_t size) {
     scope::Parse_preamble(std::string(reinterpret_cast<const char*>(data), size));
-    const scope::TPreamble& p = scope::Preamble;
+    const model::TPreamble& p = model::Preamble;
     Require(p.graph_source.size() == 7, "graph_source width");
     Require(p.valid.size() == 10, "valid width");
     Require(p.format.size() == 4, "format width");
     Require(p.type.size() == 8, "type width");
     Require(p.coupling.size() == 2, "coupling width");
     Require(p.waveform_label.size() == 11 && p.waveform_label[10] == ' ', "label width");
-    Require(p.points >= scope::kMinPoints && p.points <= scope::kMaxPoints, "points limited");
-    Require(!scope::Byte_format || p.format == "1   ", "byte format only for \"1\"");
+    Require(p.points >= model::kMinPoints && p.points <= model::kMaxPoints, "points limited");
+    Require(!model::Byte_format || p.format == "1   ", "byte format only for \"1\"");
 }
 
 // A reply for the trimming: byte 0 chooses the capacity (identity or measurement), bytes 1..4

@@ -8,13 +8,13 @@
 #include <limits>
 #include <system_error>
 
-#include "app/dialogs.h"
 #include "dsp/channel_math.h"
 #include "dsp/fft.h"
+#include "model/waveform.h"
+#include "platform/platform.h"
 #include "scope/gpib_driver.h"
 #include "scope/measurements.h"
 #include "scope/scope_link.h"
-#include "scope/waveform.h"
 
 namespace scope {
 
@@ -42,7 +42,7 @@ int32_t Error_position(const std::string& text, std::size_t stop, std::size_t va
 
 void Log(const std::string& line) {
     Link.Message = line;
-    app::send_message(Link.Message);
+    platform::send_message(Link.Message);
 }
 
 // A text field: its width of spaces, the first of them overwritten by the received characters.
@@ -72,7 +72,7 @@ double Store_real(const std::string& field, const char* name) {
 // The block's samples arrive right after the header bytes, so a read that lands one byte into
 // a word row puts the stray header byte into the unused code 0 and sample j's two bytes, low
 // byte first, into code j. Placing byte by byte keeps that true whatever the host byte order.
-void Store_word_row_bytes(WordRow& row, const uint8_t* bytes, int32_t count) {
+void Store_word_row_bytes(model::WordRow& row, const uint8_t* bytes, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         const int32_t offset = i + 1;  // byte offset within the row's storage
         uint16_t& code = row[static_cast<std::size_t>(offset / 2)];
@@ -181,13 +181,13 @@ std::string Next_field(const std::string& text, std::size_t& position) {
 
 void Parse_preamble(const std::string& text) {
     std::size_t position = 0;
-    TPreamble& p = Preamble;
+    model::TPreamble& p = model::Preamble;
 
     Store_text(p.graph_source, 7, Next_field(text, position));
     Store_text(p.valid, 10, Next_field(text, position));
     const std::string format = Next_field(text, position);
     Store_text(p.format, 4, format);
-    Byte_format = format == "1";
+    model::Byte_format = format == "1";
     Store_text(p.type, 8, Next_field(text, position));
     p.points = Store_integer(Next_field(text, position), "points");
     p.frame_count = Store_integer(Next_field(text, position), "frame_count");
@@ -204,8 +204,8 @@ void Parse_preamble(const std::string& text) {
 
     // Every later reader (conversion, spectrum, display, export) indexes its arrays with this
     // count, so it is limited here, once, to what the sample tables hold.
-    if (p.points < kMinPoints || p.points > kMaxPoints) {
-        const int32_t used = p.points < kMinPoints ? kMinPoints : kMaxPoints;
+    if (p.points < model::kMinPoints || p.points > model::kMaxPoints) {
+        const int32_t used = p.points < model::kMinPoints ? model::kMinPoints : model::kMaxPoints;
         Log("Preamble points = " + std::to_string(p.points) + " out of range, using " +
             std::to_string(used));
         p.points = used;
@@ -231,11 +231,13 @@ void Get_Information_About_Waveform(int channel) {
 void Get_waveform_data(int channel) {
     if (channel != 1 && channel != 2)
         return;
-    const TWaveformRecord& record = Waveforms[static_cast<std::size_t>(channel)];
+    const model::TWaveformRecord& record = model::Waveforms[static_cast<std::size_t>(channel)];
     // An averaging count never chosen (0) still reads one set; more than the rows hold, 50.
-    const int32_t sets =
-        record.averaging ? std::clamp(record.average_count, int32_t{1}, int32_t{kMaxDataSets}) : 1;
-    const int32_t points = std::clamp(Preamble.points, int32_t{kMinPoints}, int32_t{kMaxPoints});
+    const int32_t sets = record.averaging ? std::clamp(record.average_count, int32_t{1},
+                                                       int32_t{model::kMaxDataSets})
+                                          : 1;
+    const int32_t points =
+        std::clamp(model::Preamble.points, int32_t{model::kMinPoints}, int32_t{model::kMaxPoints});
 
     for (int32_t s = 1; s <= sets; ++s) {
         Send_command("DATA?");
@@ -252,17 +254,17 @@ void Get_waveform_data(int channel) {
         Call_ibrd(Link.Device, &header, 1);
         Check_gpib_status("Error reading block length");
 
-        if (Byte_format) {
-            ByteRow& row = Raw_byte_sets[static_cast<std::size_t>(s)];
+        if (model::Byte_format) {
+            model::ByteRow& row = model::Raw_byte_sets[static_cast<std::size_t>(s)];
             const int32_t requested = points + 1;
             Call_ibrd(Link.Device, reinterpret_cast<char*>(row.data()), requested);
             Check_gpib_status("Unable to read data");
         } else {
-            std::array<uint8_t, 2 * (kMaxIndex + 1)> bytes;
+            std::array<uint8_t, 2 * (model::kMaxIndex + 1)> bytes;
             const int32_t requested = 2 * points + 1;
             Call_ibrd(Link.Device, reinterpret_cast<char*>(bytes.data()), requested);
             Check_gpib_status("Unable to read data");
-            Store_word_row_bytes(Raw_word_sets[static_cast<std::size_t>(s)], bytes.data(),
+            Store_word_row_bytes(model::Raw_word_sets[static_cast<std::size_t>(s)], bytes.data(),
                                  Received(requested));
         }
         Wait_ms(100);

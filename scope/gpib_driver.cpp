@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/dialogs.h"
+#include "platform/platform.h"
 #include "scope/gpib_defs.h"
 #include "scope/scope_link.h"
 
@@ -152,8 +152,8 @@ bool All_entry_points_bound() {
 }
 
 [[noreturn]] void Fail_binding(const char* text) {
-    app::platform().message_box(app::BoxKind::Error, "Error", text);
-    app::stop_program();
+    platform::current().message_box(platform::BoxKind::Error, "Error", text);
+    platform::stop_program();
 }
 
 void Read_status() {
@@ -191,9 +191,10 @@ void Load_gpib_library() {
     Driver.ibwrt = Resolve<gpib::ibwrt_fn>("ibwrt");
     Bind_status_form();
     if (!All_entry_points_bound()) {
-        app::platform().message_box(app::BoxKind::Error, "Error", "GetProcAddresses FAILED!");
+        platform::current().message_box(platform::BoxKind::Error, "Error",
+                                        "GetProcAddresses FAILED!");
         Release_gpib_library();
-        app::stop_program();
+        platform::stop_program();
     }
 }
 
@@ -316,16 +317,16 @@ void Check_gpib_status(const std::string& failure) {
 }
 
 void Report_gpib_error(const std::string& failure) {
-    app::Platform& p = app::platform();
-    p.message_box(app::BoxKind::Error, "Error", Status_line(failure, Ibsta(), Iberr()));
-    p.message_box(app::BoxKind::Error, "Error", Status_bits_line(Ibsta()));
-    p.message_box(app::BoxKind::Error, "Error", Error_name_line(Iberr()));
-    p.message_box(app::BoxKind::Error, "Error", Count_line(Ibcnt()));
+    platform::Platform& p = platform::current();
+    p.message_box(platform::BoxKind::Error, "Error", Status_line(failure, Ibsta(), Iberr()));
+    p.message_box(platform::BoxKind::Error, "Error", Status_bits_line(Ibsta()));
+    p.message_box(platform::BoxKind::Error, "Error", Error_name_line(Iberr()));
+    p.message_box(platform::BoxKind::Error, "Error", Count_line(Ibcnt()));
     if (Driver.ibonl != nullptr) {
         Driver.ibonl(Link.Device, 0);
     }
     Release_gpib_library();
-    app::stop_program();
+    platform::stop_program();
 }
 
 }  // namespace scope

@@ -2,11 +2,11 @@
 // subsystem for the graph of the channel just acquired.
 #include "scope/measurements.h"
 
-#include "app/dialogs.h"
+#include "model/waveform.h"
+#include "platform/platform.h"
 #include "scope/acquisition.h"
 #include "scope/gpib_driver.h"
 #include "scope/scope_link.h"
-#include "scope/waveform.h"
 
 namespace scope {
 
@@ -43,7 +43,7 @@ std::string Validity_text(int32_t code) {
 void Get_measurements(int channel) {
     if (channel != 1 && channel != 2)
         return;
-    TWaveformRecord& record = Waveforms[static_cast<std::size_t>(channel)];
+    model::TWaveformRecord& record = model::Waveforms[static_cast<std::size_t>(channel)];
 
     Select_measure_subsystem();
     Send_command(channel == 1 ? "SOURCE GRAPH 1" : "SOURCE GRAPH 2");
@@ -61,7 +61,7 @@ void Get_measurements(int channel) {
         record.vrms = static_cast<double>(Convert_real(Measurement_query("VRMS ?", 20)).value);
     } else {
         Link.Message = "Waveform measurement data invalid, code = " + Validity_text(code);
-        app::send_message(Link.Message);
+        platform::send_message(Link.Message);
         record.measurement_valid = false;
     }
 }

@@ -6,10 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/dialogs.h"
-#include "app/window_state.h"
+#include "model/waveform.h"
+#include "platform/platform.h"
 #include "scope/gpib_driver.h"
-#include "scope/waveform.h"
 
 namespace scope {
 
@@ -35,28 +34,25 @@ void Send_checked(const std::string& text, const char* failure) {
 }
 
 void Clear_operator_state() {
-    app::Window.Show_ch1_waveform = false;
-    app::Window.Show_ch2_waveform = false;
-    app::Window.Show_ch1_fft = false;
-    app::Window.Show_ch2_fft = false;
+    platform::clear_display_flags();
     for (int channel = 1; channel <= 2; ++channel) {
-        Waveforms[channel].inverted = false;
-        Waveforms[channel].averaging = false;
+        model::Waveforms[channel].inverted = false;
+        model::Waveforms[channel].averaging = false;
     }
 }
 
 [[noreturn]] void Refuse_identity() {
     Link.Message = "Did not find the HP54200A!";
-    app::platform().message_box(app::BoxKind::Error, "Error", Link.Message);
+    platform::current().message_box(platform::BoxKind::Error, "Error", Link.Message);
     Call_ibonl(Link.Device, 0);
     Release_gpib_library();
-    app::stop_program();
+    platform::stop_program();
 }
 
 }  // namespace
 
 void Wait_ms(int ms) {
-    app::platform().sleep_ms(ms);
+    platform::current().sleep_ms(ms);
 }
 
 void Send_command(const std::string& text) {
@@ -84,9 +80,9 @@ std::string Trimmed_reply(int capacity) {
 
 void initialize_hp54200A() {
     Load_gpib_library();
-    app::status_list().clear();
+    platform::status_list().clear();
     Clear_operator_state();
-    app::send_message("Bringing scope online and initializing...");
+    platform::send_message("Bringing scope online and initializing...");
 
     Link.Device =
         Call_ibdev(kBoard, kPrimaryAddress, kSecondaryAddress, kTimeout3s, kEoiOn, kNoEos);
@@ -102,7 +98,7 @@ void initialize_hp54200A() {
     if (Trimmed_reply(kIdentityCapacity) != kIdentity) {
         Refuse_identity();
     }
-    app::send_message("Initialization successful");
+    platform::send_message("Initialization successful");
     Link.Scope_initialized = true;
 }
 
@@ -124,7 +120,7 @@ void Select_waveform_subsystem() {
 
 void Autoscale_sequence() {
     Send_checked("AUTOSCALE FULL", "Error performing AUTOSCALE command");
-    app::send_message("Executing AUTOSCALE");
+    platform::send_message("Executing AUTOSCALE");
     Wait_ms(5000);
 }
 
@@ -140,7 +136,7 @@ void Coupling_sequence(int channel, int32_t coupling) {
         Wait_ms(100);
     }
     Check_gpib_status("Error setting coupling for channel " + n);
-    app::send_message("Setting Channel " + n + " Coupling");
+    platform::send_message("Setting Channel " + n + " Coupling");
 }
 
 void Closing_sequence() {

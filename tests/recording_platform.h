@@ -5,18 +5,18 @@
 #include <string>
 #include <vector>
 
-#include "app/dialogs.h"
+#include "platform/platform.h"
 
 namespace testing_support {
 
 struct Box {
-    app::BoxKind kind;
+    platform::BoxKind kind;
     std::string caption;
     std::string text;
 };
 
-class RecordingPlatform final : public app::Platform {
-public:
+class RecordingPlatform final : public platform::Platform {
+  public:
     std::vector<Box> boxes;
     std::vector<int> sleeps;
     int beeps = 0;
@@ -25,7 +25,7 @@ public:
     // Called at each wait, after it is recorded (a test can act "during" a wait).
     void (*on_sleep)(int ms) = nullptr;
 
-    void message_box(app::BoxKind kind, const std::string& caption,
+    void message_box(platform::BoxKind kind, const std::string& caption,
                      const std::string& text) override {
         boxes.push_back({kind, caption, text});
     }
@@ -33,11 +33,12 @@ public:
     void set_busy_cursor(bool busy) override { cursor_changes.push_back(busy); }
     [[noreturn]] void stop_program() override {
         ++stops;
-        throw app::ProgramStopped{1};
+        throw platform::ProgramStopped{1};
     }
     void sleep_ms(int ms) override {
         sleeps.push_back(ms);
-        if (on_sleep != nullptr) on_sleep(ms);
+        if (on_sleep != nullptr)
+            on_sleep(ms);
     }
     int total_sleep_ms() const {
         int t = 0;
@@ -46,8 +47,8 @@ public:
     }
 };
 
-class RecordingStatusList final : public app::StatusList {
-public:
+class RecordingStatusList final : public platform::StatusList {
+  public:
     std::vector<std::string> lines;
     int clears = 0;
     void send_message(const std::string& line) override { lines.push_back(line); }
@@ -59,16 +60,16 @@ public:
 
 // Installs both recorders for the lifetime of the object.
 class RecordedPlatform {
-public:
+  public:
     RecordingPlatform platform;
     RecordingStatusList status;
     RecordedPlatform() {
-        app::set_platform(&platform);
-        app::set_status_list(&status);
+        platform::set_current(&platform);
+        platform::set_status_list(&status);
     }
     ~RecordedPlatform() {
-        app::set_platform(nullptr);
-        app::set_status_list(nullptr);
+        platform::set_current(nullptr);
+        platform::set_status_list(nullptr);
     }
     RecordedPlatform(const RecordedPlatform&) = delete;
     RecordedPlatform& operator=(const RecordedPlatform&) = delete;

@@ -8,11 +8,11 @@
 #include <QScrollBar>
 #include <cstdio>
 
-#include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/qt_dialogs.h"
 #include "app/radio_group.h"
 #include "dsp/eng_format.h"
+#include "platform/platform.h"
 
 int main(int argc, char* argv[]) {
     if (argc != 2) {
@@ -23,7 +23,7 @@ int main(int argc, char* argv[]) {
     dsp::Set_decimal_separator(QLocale::system().decimalPoint().toStdString());
     app::TForm1 form;
     app::QtPlatform platform(&form);
-    app::set_platform(&platform);
+    platform::set_current(&platform);
     form.show();
     QApplication::processEvents();
 
@@ -35,7 +35,7 @@ int main(int argc, char* argv[]) {
     form.ScrollBox->verticalScrollBar()->setValue(0);
     QApplication::processEvents();
     const bool saved = form.grab().save(QString::fromLocal8Bit(argv[1]));
-    app::set_platform(nullptr);
+    platform::set_current(nullptr);
     if (!saved) {
         std::fprintf(stderr, "could not write %s\n", argv[1]);
         return 1;

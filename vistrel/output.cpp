@@ -2,7 +2,7 @@
 // written file and the operator's messages.
 #include "vistrel/output.h"
 
-#include "app/dialogs.h"
+#include "platform/platform.h"
 #include "vistrel/metafile.h"
 #include "vistrel/state.h"
 
@@ -13,9 +13,9 @@ namespace {
 const char* const FileErrorCaption = "File Error";
 
 void ReportFileError(const std::string& text, bool showMessages) {
-    app::platform().beep();
+    platform::current().beep();
     if (showMessages)
-        app::platform().message_box(app::BoxKind::Error, FileErrorCaption, text);
+        platform::current().message_box(platform::BoxKind::Error, FileErrorCaption, text);
 }
 
 }  // namespace
@@ -54,8 +54,8 @@ void SavePlotAsMetafile(std::string fileName, bool showMessages, bool& ok) {
     StopMetafileRecording(ok);
     if (ok) {
         if (showMessages) {
-            app::platform().message_box(app::BoxKind::Plain, "",
-                                        "OK: metafile " + fileName + " created.");
+            platform::current().message_box(platform::BoxKind::Plain, "",
+                                            "OK: metafile " + fileName + " created.");
         }
     } else {
         ReportFileError("Error writing metafile " + fileName, showMessages);

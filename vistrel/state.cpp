@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/dialogs.h"
+#include "platform/platform.h"
 #include "vistrel/metafile.h"
 #include "vistrel/scaling.h"
 
@@ -45,7 +45,7 @@ GraphSlot& CurrentSlot() {
 
 void InitPlotSurface(PaintBox& paintBox, Colour backgroundColour, Colour foregroundColour,
                      float fontScale) {
-    app::platform().set_busy_cursor(false);
+    platform::current().set_busy_cursor(false);
 
     plot.PlotPaintBox = &paintBox;
     plot.PlotCanvas = &paintBox.canvas();

@@ -12,9 +12,9 @@
 #include "app/paint_box.h"
 #include "app/radio_group.h"
 #include "app/window_state.h"
+#include "model/waveform.h"
 #include "scope/gpib_driver.h"
 #include "scope/scope_link.h"
-#include "scope/waveform.h"
 
 namespace testing_support {
 namespace {
@@ -46,7 +46,7 @@ void WindowTest::SetUp() {
     ASSERT_NE(lib, nullptr) << "HP_SIM_LIBRARY must name the simulated scope";
     setenv("GPIB_LIBRARY", lib, 1);
     scope::Link = scope::LinkState{};
-    scope::Waveforms = {};
+    model::Waveforms = {};
     app::Window = app::WindowState{};
     form = std::make_unique<app::TForm1>();
     form->show();

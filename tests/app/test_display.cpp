@@ -10,7 +10,7 @@
 #include "app/window_state.h"
 #include "dsp/eng_format.h"
 #include "dsp/fft.h"
-#include "scope/waveform.h"
+#include "model/waveform.h"
 #include "vistrel/state.h"
 #include "vistrel/support_recording_canvas.h"
 
@@ -25,8 +25,8 @@ constexpr int kPoints = 500;
 // Channel records as an acquisition would leave them: a sine of amplitude `amp` about
 // `offset`, the scope's window +-1.28 V, 10 us per sample starting at 0.
 void Fill_channel(int channel, double amp, double offset, double xincrement = 1e-5) {
-    scope::TWaveformRecord& r = scope::Waveforms[channel];
-    r = scope::TWaveformRecord{};
+    model::TWaveformRecord& r = model::Waveforms[channel];
+    r = model::TWaveformRecord{};
     r.xincrement = xincrement;
     r.x_min = 0;
     r.x_max = kPoints * xincrement;
@@ -42,7 +42,7 @@ void Fill_channel(int channel, double amp, double offset, double xincrement = 1e
     }
     r.clipped_high = r.v_max > r.y_max;
     r.clipped_low = r.v_min < r.y_min;
-    scope::Preamble.points = kPoints;
+    model::Preamble.points = kPoints;
 }
 
 void Fill_spectrum(int channel) {
@@ -211,7 +211,7 @@ TEST_F(DisplayTest, TimeUnitFromTheEndOfTheRecord) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.x_max);
         Fill_channel(1, 1.0, 0.0, c.x_max / kPoints);
-        scope::Waveforms[1].x_max = c.x_max;
+        model::Waveforms[1].x_max = c.x_max;
         Draw_alone(1);
         EXPECT_TRUE(Has_text(c.caption));
         EXPECT_FLOAT_EQ(vistrel::plot.XMax, c.axis_end);
@@ -241,7 +241,7 @@ TEST_F(DisplayTest, VoltageRangeRules) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        scope::TWaveformRecord& r = scope::Waveforms[1];
+        model::TWaveformRecord& r = model::Waveforms[1];
         for (int j = 1; j <= kPoints; ++j) {
             r.volts[j] = c.v_min + (c.v_max - c.v_min) * (j % 2);
         }
@@ -275,14 +275,14 @@ TEST_F(DisplayTest, SpectrumHasFortyLines) {
 }
 
 TEST_F(DisplayTest, BothChannelsInOneGraphShareTheRanges) {
-    scope::Waveforms[2].y_min = -5;
-    scope::Waveforms[2].y_max = 5;
+    model::Waveforms[2].y_min = -5;
+    model::Waveforms[2].y_max = 5;
     app::Window.Combined_display = 1;
     Paint();
     for (int ch : {1, 2}) {
-        EXPECT_DOUBLE_EQ(scope::Waveforms[ch].y_min, -5);
-        EXPECT_DOUBLE_EQ(scope::Waveforms[ch].y_max, 5);
-        EXPECT_NEAR(scope::Waveforms[ch].v_max, 1.0, 1e-9);
+        EXPECT_DOUBLE_EQ(model::Waveforms[ch].y_min, -5);
+        EXPECT_DOUBLE_EQ(model::Waveforms[ch].y_max, 5);
+        EXPECT_NEAR(model::Waveforms[ch].v_max, 1.0, 1e-9);
     }
     EXPECT_EQ(Segments(app::kRed), kPoints - 2);
     EXPECT_EQ(Segments(app::kGreen), kPoints - 2);
@@ -294,7 +294,7 @@ TEST_F(DisplayTest, SumAndDifferencePaintTheSameCurveEveryTime) {
     for (int combined : {2, 3}) {
         SCOPED_TRACE(combined);
         app::Window.Combined_display = combined;
-        const scope::SampleArray ch1 = scope::Waveforms[1].volts;
+        const model::SampleArray ch1 = model::Waveforms[1].volts;
         Paint();
         const auto first = box.surface.segments;
         EXPECT_EQ(Segments(app::kRed), kPoints - 2);
@@ -304,7 +304,7 @@ TEST_F(DisplayTest, SumAndDifferencePaintTheSameCurveEveryTime) {
             EXPECT_EQ(box.surface.segments[i].from, first[i].from);
             EXPECT_EQ(box.surface.segments[i].to, first[i].to);
         }
-        EXPECT_EQ(scope::Waveforms[1].volts, ch1);
+        EXPECT_EQ(model::Waveforms[1].volts, ch1);
         EXPECT_TRUE(Has_text(combined == 2 ? "Ch 1 + Ch 2" : "Ch 1 - Ch 2", app::kRed));
     }
 }
@@ -318,13 +318,13 @@ TEST_F(DisplayTest, SumIsScaledToItsOwnExtremes) {
 }
 
 TEST_F(DisplayTest, ChannelTitles) {
-    scope::TWaveformRecord& r = scope::Waveforms[1];
+    model::TWaveformRecord& r = model::Waveforms[1];
     r.measurement_valid = true;
     r.period = 0.002;
     r.frequency = 500;
     r.vrms = 0.7071;
     EXPECT_EQ(app::Channel_title(1), "CHANNEL 1    [T=2 ms; f=500 Hz; Vrms=707.1 mv ]");
-    scope::Waveforms[2].measurement_valid = false;
+    model::Waveforms[2].measurement_valid = false;
     EXPECT_EQ(app::Channel_title(2), "CHANNEL 2  [invalid measurement data]");
 
     app::Window.Show_ch1_waveform = app::Window.Show_ch2_waveform = true;

@@ -23,7 +23,7 @@
 #include "app/radio_group.h"
 #include "app/window_state.h"
 #include "dsp/fft.h"
-#include "scope/waveform.h"
+#include "model/waveform.h"
 #include "support_window.h"
 
 namespace {
@@ -86,10 +86,10 @@ TEST_F(EndToEndTest, ChannelOneWaveformIsTheSimulatedSignal) {
     click(form->RadioGroup1->button(0));  // "Waveform"
     EXPECT_EQ(status_lines(), (std::vector<std::string>{"Bringing scope online and initializing...",
                                                         "Initialization successful"}));
-    const scope::TWaveformRecord& r = scope::Waveforms[1];
+    const model::TWaveformRecord& r = model::Waveforms[1];
     // The default channel 1: 1 kHz sine of 1 V over 500 samples 10 us apart from -2.5 ms, in
     // byte codes of 10 mV.
-    ASSERT_EQ(scope::Preamble.points, 500);
+    ASSERT_EQ(model::Preamble.points, 500);
     for (int j = 1; j <= 500; j += 37) {
         const double t = r.time[j];
         EXPECT_NEAR(t, -2.5e-3 + j * 1e-5, 1e-12);
@@ -147,20 +147,20 @@ TEST_F(EndToEndTest, RefreshAndAutoScaleReacquireTheShownChannels) {
 
     sim.clear_log();
     recorded.platform.sleeps.clear();
-    const double span_before = scope::Waveforms[1].x_max - scope::Waveforms[1].x_min;
+    const double span_before = model::Waveforms[1].x_max - model::Waveforms[1].x_min;
     click(form->Button5);  // Auto- Scale
     EXPECT_EQ(sim.writes().front(), "AUTOSCALE FULL");
     EXPECT_EQ(status_lines().back(), "Executing AUTOSCALE");
     EXPECT_EQ(recorded.platform.sleeps.front(), 5000);
     EXPECT_EQ(Data_queries(), 2);
     // The simulated scope shows a few periods after autoscale: the time base changed.
-    EXPECT_NE(scope::Waveforms[1].x_max - scope::Waveforms[1].x_min, span_before);
+    EXPECT_NE(model::Waveforms[1].x_max - model::Waveforms[1].x_min, span_before);
     EXPECT_GT(Pixels_of(kRed), 1000);
 }
 
 TEST_F(EndToEndTest, AveragingInversionAndCoupling) {
     click(form->RadioGroup1->button(0));
-    const double v_max_normal = scope::Waveforms[1].v_max;
+    const double v_max_normal = model::Waveforms[1].v_max;
 
     // Ten data sets, as picked in the count box.
     form->ScrollBox->ensureWidgetVisible(form->ComboBox2);
@@ -173,24 +173,24 @@ TEST_F(EndToEndTest, AveragingInversionAndCoupling) {
     EXPECT_EQ(count_of(status_lines(), "Averaging 10 data sets for ch 1"), 1);
 
     click(form->RadioGroup4->button(1));  // Mode "Inverted"
-    EXPECT_NEAR(scope::Waveforms[1].v_min, -v_max_normal, 0.011);
+    EXPECT_NEAR(model::Waveforms[1].v_min, -v_max_normal, 0.011);
     EXPECT_GT(Pixels_of(kRed), 1000);
 
     // Channel 2 carries a 0.2 V offset that AC coupling removes.
     click(form->RadioGroup2->button(0));
-    auto mean = [](const scope::TWaveformRecord& r) {
+    auto mean = [](const model::TWaveformRecord& r) {
         double sum = 0;
         for (int j = 1; j <= 500; ++j) sum += r.volts[j];
         return sum / 500;
     };
-    EXPECT_NEAR(mean(scope::Waveforms[2]), 0.2, 0.02);
+    EXPECT_NEAR(mean(model::Waveforms[2]), 0.2, 0.02);
     sim.clear_log();
     click(form->RadioGroup7->button(0));  // Coupling "AC"
     EXPECT_EQ(sim.writes()[0], "CHANNEL 2");
     EXPECT_EQ(sim.writes()[1], "COUPLING AC");
     EXPECT_EQ(status_lines().back(), "Setting Channel 2 Coupling");
-    EXPECT_NEAR(mean(scope::Waveforms[2]), 0.0, 0.02);
-    EXPECT_EQ(scope::Waveforms[2].coupling, 2);
+    EXPECT_NEAR(mean(model::Waveforms[2]), 0.0, 0.02);
+    EXPECT_EQ(model::Waveforms[2].coupling, 2);
 }
 
 TEST_F(EndToEndTest, EveryOutputFormat) {

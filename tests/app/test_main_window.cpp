@@ -23,10 +23,10 @@
 #include "app/paint_box.h"
 #include "app/radio_group.h"
 #include "app/window_state.h"
+#include "model/waveform.h"
 #include "recording_platform.h"
 #include "scope/gpib_driver.h"
 #include "scope/scope_link.h"
-#include "scope/waveform.h"
 #include "sim_harness.h"
 #include "support_window.h"
 
@@ -192,15 +192,15 @@ TEST_F(MainWindowTest, StartLoadsNoDriverAndRunsNoHandler) {
     EXPECT_FALSE(scope::Gpib_library_loaded());
     EXPECT_TRUE(sim.log().empty());
     EXPECT_TRUE(recorded.platform.boxes.empty());
-    EXPECT_EQ(scope::Waveforms[2].average_count, 0);  // the box shows "5", nothing picked yet
-    EXPECT_EQ(scope::Waveforms[1].coupling, 0);       // the groups show "DC"
+    EXPECT_EQ(model::Waveforms[2].average_count, 0);  // the box shows "5", nothing picked yet
+    EXPECT_EQ(model::Waveforms[1].coupling, 0);       // the groups show "DC"
 }
 
 // ---- The status list ---------------------------------------------------------------------
 
 TEST_F(MainWindowTest, StatusLinesAreAppendedWithoutScrollingToThem) {
     for (int i = 0; i < 30; ++i) form->send_message("line " + std::to_string(i));
-    app::send_message("through the seam");
+    platform::send_message("through the seam");
     ASSERT_EQ(form->ListBox1->count(), 31);
     EXPECT_EQ(form->ListBox1->item(0)->text(), "line 0");
     EXPECT_EQ(form->ListBox1->item(30)->text(), "through the seam");
@@ -246,22 +246,22 @@ TEST_F(MainWindowTest, ModeAndAveragingBeforeTheConnectionOnlyRecordTheSetting) 
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        scope::Waveforms = {};
+        model::Waveforms = {};
         form->ListBox1->clear();
         const int before = paints();
         RadioGroup* g = (*form).*c.group;
         click(g->button(1));
         EXPECT_EQ(g->ItemIndex(), 1);
-        EXPECT_EQ(scope::Waveforms[c.channel].inverted, c.inverted);
-        EXPECT_EQ(scope::Waveforms[c.channel].averaging, c.averaging);
-        EXPECT_EQ(scope::Waveforms[3 - c.channel].inverted, false);
-        EXPECT_EQ(scope::Waveforms[3 - c.channel].averaging, false);
+        EXPECT_EQ(model::Waveforms[c.channel].inverted, c.inverted);
+        EXPECT_EQ(model::Waveforms[c.channel].averaging, c.averaging);
+        EXPECT_EQ(model::Waveforms[3 - c.channel].inverted, false);
+        EXPECT_EQ(model::Waveforms[3 - c.channel].averaging, false);
         EXPECT_EQ(status_lines(), c.lines);
         EXPECT_EQ(paints(), before);
         // Back to the first item clears the setting and logs nothing.
         click(g->button(0));
-        EXPECT_FALSE(scope::Waveforms[c.channel].inverted);
-        EXPECT_FALSE(scope::Waveforms[c.channel].averaging);
+        EXPECT_FALSE(model::Waveforms[c.channel].inverted);
+        EXPECT_FALSE(model::Waveforms[c.channel].averaging);
         EXPECT_EQ(status_lines(), c.lines);
     }
     EXPECT_FALSE(scope::Gpib_library_loaded());
@@ -283,8 +283,8 @@ TEST_F(MainWindowTest, CountBoxesSetTheAveragingCountOnly) {
         SCOPED_TRACE(c.name);
         form->ComboBox2->setCurrentIndex(c.index);
         form->ComboBox3->setCurrentIndex(4 - c.index);
-        EXPECT_EQ(scope::Waveforms[1].average_count, c.count);
-        EXPECT_EQ(scope::Waveforms[2].average_count, cases[4 - c.index].count);
+        EXPECT_EQ(model::Waveforms[1].average_count, c.count);
+        EXPECT_EQ(model::Waveforms[2].average_count, cases[4 - c.index].count);
     }
     EXPECT_EQ(paints(), before);
     EXPECT_EQ(form->ListBox1->count(), 0);
@@ -293,15 +293,15 @@ TEST_F(MainWindowTest, CountBoxesSetTheAveragingCountOnly) {
 
 TEST_F(MainWindowTest, TypingInACountBoxLeavesTheCountUnchanged) {
     form->ComboBox2->setCurrentIndex(3);
-    ASSERT_EQ(scope::Waveforms[1].average_count, 20);
+    ASSERT_EQ(model::Waveforms[1].average_count, 20);
     form->ComboBox2->lineEdit()->clear();
     QTest::keyClicks(form->ComboBox2->lineEdit(), "7");
     EXPECT_EQ(form->ComboBox2->currentText(), "7");
-    EXPECT_EQ(scope::Waveforms[1].average_count, 20);
+    EXPECT_EQ(model::Waveforms[1].average_count, 20);
     // Typing an entry's text is not picking it.
     form->ComboBox2->lineEdit()->clear();
     QTest::keyClicks(form->ComboBox2->lineEdit(), "2");
-    EXPECT_EQ(scope::Waveforms[1].average_count, 20);
+    EXPECT_EQ(model::Waveforms[1].average_count, 20);
 }
 
 TEST_F(MainWindowTest, AveragingLineCarriesThePickedCount) {
@@ -317,7 +317,7 @@ TEST_F(MainWindowTest, AboutShowsOneInformationBoxAndChangesNothing) {
     click(form->Button3);
     ASSERT_EQ(recorded.platform.boxes.size(), 1u);
     const auto& box = recorded.platform.boxes[0];
-    EXPECT_EQ(box.kind, app::BoxKind::Information);
+    EXPECT_EQ(box.kind, platform::BoxKind::Information);
     EXPECT_NE(box.text.find("HP54200A"), std::string::npos);
     EXPECT_NE(box.text.find("GPIB NI-488.2"), std::string::npos);
     EXPECT_EQ(box.text.find('\n'), std::string::npos);
@@ -414,7 +414,7 @@ TEST_F(MainWindowTest, ChannelDisplayGroupsOpenTheConnectionAndAcquireTheirChann
     EXPECT_EQ(status_lines(), (std::vector<std::string>{"Bringing scope online and initializing...",
                                                         "Initialization successful"}));
     EXPECT_TRUE(scope::Link.Scope_initialized);
-    EXPECT_GT(scope::Waveforms[1].x_max, scope::Waveforms[1].x_min);
+    EXPECT_GT(model::Waveforms[1].x_max, model::Waveforms[1].x_min);
 }
 
 TEST_F(MainWindowTest, ChoosingOffOpensTheConnectionClearsTheChannelAndAcquiresNothing) {
@@ -557,7 +557,7 @@ TEST_F(MainWindowTest, CouplingSendsItsSequenceAndReacquiresTheChannel) {
         sim.clear_log();
         const int before = paints();
         click(g->button(c.item));
-        EXPECT_EQ(scope::Waveforms[c.channel].coupling, c.code);
+        EXPECT_EQ(model::Waveforms[c.channel].coupling, c.code);
         const auto writes = sim.writes();
         const std::string channel_cmd = "CHANNEL " + std::to_string(c.channel);
         const auto at = std::find(writes.begin(), writes.end(), channel_cmd);
@@ -575,11 +575,11 @@ TEST_F(MainWindowTest, CouplingSendsItsSequenceAndReacquiresTheChannel) {
 TEST_F(MainWindowTest, OpeningTheConnectionShowsClearedModeAndAveraging) {
     click(form->RadioGroup4->button(1));
     click(form->RadioGroup9->button(1));
-    ASSERT_TRUE(scope::Waveforms[1].inverted);
-    ASSERT_TRUE(scope::Waveforms[2].averaging);
+    ASSERT_TRUE(model::Waveforms[1].inverted);
+    ASSERT_TRUE(model::Waveforms[2].averaging);
     click(form->RadioGroup1->button(0));
-    EXPECT_FALSE(scope::Waveforms[1].inverted);
-    EXPECT_FALSE(scope::Waveforms[2].averaging);
+    EXPECT_FALSE(model::Waveforms[1].inverted);
+    EXPECT_FALSE(model::Waveforms[2].averaging);
     EXPECT_EQ(form->RadioGroup4->ItemIndex(), 0);
     EXPECT_EQ(form->RadioGroup9->ItemIndex(), 0);
     EXPECT_TRUE(form->RadioGroup4->button(0)->isChecked());
@@ -587,6 +587,18 @@ TEST_F(MainWindowTest, OpeningTheConnectionShowsClearedModeAndAveraging) {
     // The groups were only moved: no handler acquired channel 2 (the display acquired channel 1).
     EXPECT_EQ(count_of(sim.writes(), "SOURCE CHANNEL2"), 0);
     EXPECT_EQ(count_of(sim.writes(), "DATA?"), 1);
+}
+
+TEST_F(MainWindowTest, OpeningTheConnectionClearsTheDisplayFlagsBeforeTheDevice) {
+    // The flags are already clear when the device cannot be opened: the window clears them
+    // before ibdev.
+    app::Window.Show_ch1_waveform = app::Window.Show_ch2_waveform = true;
+    app::Window.Show_ch1_fft = app::Window.Show_ch2_fft = true;
+    sim.set("HP_SIM_FAIL_IBDEV", "1");
+    EXPECT_THROW(scope::initialize_hp54200A(), platform::ProgramStopped);
+    EXPECT_FALSE(app::Window.Show_ch1_waveform || app::Window.Show_ch2_waveform);
+    EXPECT_FALSE(app::Window.Show_ch1_fft || app::Window.Show_ch2_fft);
+    EXPECT_EQ(count_of(sim.calls(), "ibdev"), 1);
 }
 
 struct ConnectedSettingCase {
@@ -609,7 +621,7 @@ TEST_F(MainWindowTest, ModeAndAveragingAfterTheConnectionAcquireTheirChannel) {
         SCOPED_TRACE(c.name);
         RadioGroup* g = (*form).*c.group;
         g->showItemIndex(0);
-        scope::Waveforms[c.channel].average_count = c.count;
+        model::Waveforms[c.channel].average_count = c.count;
         sim.clear_log();
         const int before = paints();
         click(g->button(1));

@@ -12,8 +12,8 @@
 #include "app/display.h"
 #include "app/output.h"
 #include "app/window_state.h"
+#include "model/waveform.h"
 #include "recording_platform.h"
-#include "scope/waveform.h"
 #include "vistrel/state.h"
 #include "vistrel/support_recording_canvas.h"
 
@@ -42,9 +42,9 @@ class OutputDispatchTest : public ::testing::Test {
         fs::create_directory(dir / "junk");
         box.on_paint = [this] { app::Display_graph(box); };
 
-        scope::Preamble.points = 100;
-        scope::TWaveformRecord& r = scope::Waveforms[1];
-        r = scope::TWaveformRecord{};
+        model::Preamble.points = 100;
+        model::TWaveformRecord& r = model::Waveforms[1];
+        r = model::TWaveformRecord{};
         r.x_max = 1e-3;
         r.y_min = -1.28;
         r.y_max = 1.28;
@@ -90,7 +90,7 @@ TEST_F(OutputDispatchTest, ChoiceSetsExactlyOneFlag) {
 TEST_F(OutputDispatchTest, NothingChosenYet) {
     app::Output_currently_active_graphs(box);
     EXPECT_EQ(Box_texts(), std::vector<std::string>{"No output format currently selected"});
-    EXPECT_EQ(rec.platform.boxes[0].kind, app::BoxKind::Information);
+    EXPECT_EQ(rec.platform.boxes[0].kind, platform::BoxKind::Information);
     EXPECT_FALSE(fs::exists(dir / "vistrel.wmf"));
     EXPECT_EQ(box.clipboard_copies, 0);
 }
@@ -121,7 +121,7 @@ TEST_F(OutputDispatchTest, ClipboardTwiceCopiesTwice) {
     EXPECT_EQ(box.clipboard_copies, 2);
     EXPECT_EQ(Box_texts(),
               (std::vector<std::string>{"Graph copied to clipboard", "Graph copied to clipboard"}));
-    EXPECT_EQ(rec.platform.boxes[1].kind, app::BoxKind::Plain);
+    EXPECT_EQ(rec.platform.boxes[1].kind, platform::BoxKind::Plain);
     EXPECT_FALSE(fs::exists(dir / "vistrel.wmf"));
 }
 

@@ -17,8 +17,8 @@
 #include "app/window_state.h"
 #include "dsp/channel_math.h"
 #include "dsp/fft.h"
+#include "model/waveform.h"
 #include "recording_platform.h"
-#include "scope/waveform.h"
 
 namespace {
 
@@ -88,8 +88,8 @@ class TextExport : public ::testing::Test {
         junk_ = home_ / "junk";
         fs::create_directory(junk_);
         app::Window = {};
-        scope::Preamble = {};
-        scope::Waveforms = {};
+        model::Preamble = {};
+        model::Waveforms = {};
         dsp::Raw_sums = {};
         dsp::Channel_raw_sums = {};
         dsp::Spectra = {};
@@ -100,7 +100,8 @@ class TextExport : public ::testing::Test {
     }
     bool Success_shown() const {
         for (const auto& b : rec_.platform.boxes)
-            if (b.kind == app::BoxKind::Information && b.text == "Data files successfully written")
+            if (b.kind == platform::BoxKind::Information &&
+                b.text == "Data files successfully written")
                 return true;
         return false;
     }
@@ -116,8 +117,8 @@ class TextExport : public ::testing::Test {
 };
 
 TEST_F(TextExport, WaveformFileLayout) {
-    scope::Preamble.points = 2;
-    auto& r = scope::Waveforms[1];
+    model::Preamble.points = 2;
+    auto& r = model::Waveforms[1];
     r.time[1] = 1e-6;
     r.volts[1] = -2.5;
     r.time[2] = 2e-6;
@@ -136,7 +137,7 @@ TEST_F(TextExport, WaveformFileLayout) {
 }
 
 TEST_F(TextExport, SpectrumFileLayout) {
-    scope::Preamble.points = 2;
+    model::Preamble.points = 2;
     dsp::Spectra[2].freq[2] = 976.5625;
     dsp::Spectra[2].amplitude[1] = 1.0;
     dsp::Spectra[2].amplitude[2] = 0.5;
@@ -149,7 +150,7 @@ TEST_F(TextExport, SpectrumFileLayout) {
 }
 
 TEST_F(TextExport, EachWaveformFileCarriesItsOwnChannelsCodes) {
-    scope::Preamble.points = 1;
+    model::Preamble.points = 1;
     dsp::Channel_raw_sums[1][1] = 11;
     dsp::Channel_raw_sums[2][1] = 22;
     dsp::Raw_sums[1] = 22;  // channel 2 was converted last
@@ -177,12 +178,12 @@ TEST_F(TextExport, SpectrumLinesFollowThePointCount) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         // A real spectrum: bins 1..512 non-zero, elements 513..1024 cleared.
-        scope::Preamble.points = 1500;
-        scope::Waveforms[1].xincrement = 1e-6;
-        for (int j = 1; j <= 1500; ++j) scope::Waveforms[1].volts[j] = std::sin(0.3 * j) + 1;
+        model::Preamble.points = 1500;
+        model::Waveforms[1].xincrement = 1e-6;
+        for (int j = 1; j <= 1500; ++j) model::Waveforms[1].volts[j] = std::sin(0.3 * j) + 1;
         dsp::Compute_spectrum(1);
         dsp::Spectra[1].amplitude[1500] = 3.0;  // stale content beyond the spectrum
-        scope::Preamble.points = c.N;
+        model::Preamble.points = c.N;
         app::Window.Show_ch1_fft = true;
         app::Write_data_files();
         const auto lines = Lines(Read(junk_ / "fft1_data.dat"));
@@ -201,10 +202,10 @@ TEST_F(TextExport, SpectrumLinesFollowThePointCount) {
 }
 
 TEST_F(TextExport, WaveformLinesAreFixedWidthForAFullRecord) {
-    scope::Preamble.points = 2002;
+    model::Preamble.points = 2002;
     for (int j = 1; j <= 2002; ++j) {
-        scope::Waveforms[2].time[j] = j * 1e-7 - 1e-4;
-        scope::Waveforms[2].volts[j] = std::cos(0.01 * j) * 3.3;
+        model::Waveforms[2].time[j] = j * 1e-7 - 1e-4;
+        model::Waveforms[2].volts[j] = std::cos(0.01 * j) * 3.3;
         dsp::Channel_raw_sums[2][j] = j * 30;
     }
     app::Window.Show_ch2_waveform = true;
@@ -217,7 +218,7 @@ TEST_F(TextExport, WaveformLinesAreFixedWidthForAFullRecord) {
 }
 
 TEST_F(TextExport, NothingShownWritesNoFileButConfirms) {
-    scope::Preamble.points = 10;
+    model::Preamble.points = 10;
     app::Write_data_files();
     EXPECT_TRUE(fs::is_empty(junk_));
     EXPECT_TRUE(Success_shown());
@@ -225,7 +226,7 @@ TEST_F(TextExport, NothingShownWritesNoFileButConfirms) {
 
 TEST_F(TextExport, ExistingFilesAreReplaced) {
     std::ofstream(junk_ / "waveform1_data.dat") << std::string(100000, 'x');
-    scope::Preamble.points = 1;
+    model::Preamble.points = 1;
     app::Window.Show_ch1_waveform = true;
     app::Write_data_files();
     EXPECT_EQ(fs::file_size(junk_ / "waveform1_data.dat"), 40u + 41u);
@@ -251,7 +252,7 @@ TEST_F(TextExport, AnUnwritableFileEndsTheExportInOrder) {
         fs::remove_all(junk_);
         fs::create_directories(junk_ / c.blocked);
         rec_.platform.boxes.clear();
-        scope::Preamble.points = 3;
+        model::Preamble.points = 3;
         Show_all();
         app::Write_data_files();
         for (const char* f : all) {
@@ -263,7 +264,7 @@ TEST_F(TextExport, AnUnwritableFileEndsTheExportInOrder) {
             EXPECT_EQ(fs::exists(junk_ / f), expected) << f;
         }
         ASSERT_EQ(rec_.platform.boxes.size(), 1u);
-        EXPECT_EQ(rec_.platform.boxes[0].kind, app::BoxKind::Error);
+        EXPECT_EQ(rec_.platform.boxes[0].kind, platform::BoxKind::Error);
         EXPECT_NE(rec_.platform.boxes[0].text.find((junk_ / c.blocked).string()),
                   std::string::npos);
         EXPECT_NE(rec_.platform.boxes[0].text.find(std::strerror(EISDIR)), std::string::npos);
@@ -272,12 +273,12 @@ TEST_F(TextExport, AnUnwritableFileEndsTheExportInOrder) {
 
 TEST_F(TextExport, MissingDirectoryIsReportedAndNothingConfirmed) {
     fs::remove_all(junk_);
-    scope::Preamble.points = 3;
+    model::Preamble.points = 3;
     Show_all();
     app::Write_data_files();
     ASSERT_EQ(rec_.platform.boxes.size(), 1u);
     const auto& box = rec_.platform.boxes[0];
-    EXPECT_EQ(box.kind, app::BoxKind::Error);
+    EXPECT_EQ(box.kind, platform::BoxKind::Error);
     EXPECT_NE(box.text.find(home_.string() + "/junk/waveform1_data.dat"), std::string::npos);
     EXPECT_NE(box.text.find(std::strerror(ENOENT)), std::string::npos);
     EXPECT_FALSE(Success_shown());

@@ -10,8 +10,8 @@
 
 namespace {
 
-using scope::Preamble;
-using scope::Waveforms;
+using model::Preamble;
+using model::Waveforms;
 
 class ChannelMath : public ::testing::Test {
   protected:
@@ -21,9 +21,9 @@ class ChannelMath : public ::testing::Test {
         Preamble.xincrement = 1e-6;
         Preamble.yincrement = 0.01;
         Preamble.yreference = 128;
-        scope::Byte_format = true;
-        scope::Raw_byte_sets = {};
-        scope::Raw_word_sets = {};
+        model::Byte_format = true;
+        model::Raw_byte_sets = {};
+        model::Raw_word_sets = {};
         Waveforms = {};
         dsp::Raw_sums = {};
         dsp::Channel_raw_sums = {};
@@ -31,8 +31,8 @@ class ChannelMath : public ::testing::Test {
     // Codes of one sample in sets 1..M at position j.
     static void Put_codes(int j, const std::vector<int>& codes) {
         for (size_t s = 0; s < codes.size(); ++s) {
-            scope::Raw_byte_sets[s + 1][j] = static_cast<uint8_t>(codes[s]);
-            scope::Raw_word_sets[s + 1][j] = static_cast<uint16_t>(codes[s]);
+            model::Raw_byte_sets[s + 1][j] = static_cast<uint8_t>(codes[s]);
+            model::Raw_word_sets[s + 1][j] = static_cast<uint16_t>(codes[s]);
         }
     }
 };
@@ -65,7 +65,7 @@ TEST_F(ChannelMath, SampleJIsTakenFromPositionJOfEachRow) {
     // Position 0 holds the block's count byte and must never be read as a sample.
     for (bool byte_format : {true, false}) {
         SCOPED_TRACE(byte_format ? "byte" : "word");
-        scope::Byte_format = byte_format;
+        model::Byte_format = byte_format;
         Preamble.yreference = 0;
         Preamble.yincrement = 1.0;
         Put_codes(0, {250});
@@ -134,7 +134,7 @@ TEST_F(ChannelMath, InversionLeavesTheScreenWindowAlone) {
 
 TEST_F(ChannelMath, FiftySetsMatchASampleBySampleAccumulation) {
     // Each sample's running value is rounded to a double after every set, in set order.
-    scope::Byte_format = false;
+    model::Byte_format = false;
     Preamble.yreference = 31000;
     Preamble.yincrement = 3.0517578125e-5 / 3;
     Preamble.yorigin = 0.1;
@@ -144,14 +144,14 @@ TEST_F(ChannelMath, FiftySetsMatchASampleBySampleAccumulation) {
     for (int s = 1; s <= 50; ++s)
         for (int j = 1; j <= 2002; ++j) {
             seed = seed * 1664525u + 1013904223u;
-            scope::Raw_word_sets[s][j] = static_cast<uint16_t>(seed >> 16);
+            model::Raw_word_sets[s][j] = static_cast<uint16_t>(seed >> 16);
         }
     dsp::Scale_waveform(2002, 2);
     for (int j = 1; j <= 2002; ++j) {
         double v = 0.0;
         int32_t sum = 0;
         for (int s = 1; s <= 50; ++s) {
-            const int32_t c = scope::Raw_word_sets[s][j];
+            const int32_t c = model::Raw_word_sets[s][j];
             sum += c;
             v = static_cast<double>(static_cast<long double>(c - 31000) * Preamble.yincrement + v +
                                     Preamble.yorigin);
@@ -247,7 +247,7 @@ TEST_F(ChannelMath, PointCountsOutsideTheTablesAreCut) {
     };
     Preamble.yreference = 0;
     Preamble.yincrement = 1.0;
-    for (int j = 0; j <= scope::kMaxIndex; ++j) Put_codes(j, {7});
+    for (int j = 0; j <= model::kMaxIndex; ++j) Put_codes(j, {7});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Waveforms[1].volts.fill(3.0);

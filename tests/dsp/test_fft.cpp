@@ -130,8 +130,8 @@ TEST(FftGuards, RefusedSizesLeaveTheDataAlone) {
 class Spectrum : public ::testing::Test {
   protected:
     void SetUp() override {
-        scope::Preamble = {};
-        scope::Waveforms = {};
+        model::Preamble = {};
+        model::Waveforms = {};
         dsp::Spectra = {};
         // Stale values that a computation must overwrite.
         for (auto& s : dsp::Spectra) {
@@ -141,10 +141,10 @@ class Spectrum : public ::testing::Test {
         dsp::Spectrum_lines = 0;
     }
     static void Set_record(int channel, int32_t N, double xincrement, auto&& sample) {
-        scope::Preamble.points = N;
-        scope::Waveforms[channel].xincrement = xincrement;
-        for (int j = 1; j <= std::min(N, scope::kMaxIndex); ++j)
-            scope::Waveforms[channel].volts[j] = sample(j);
+        model::Preamble.points = N;
+        model::Waveforms[channel].xincrement = xincrement;
+        for (int j = 1; j <= std::min(N, model::kMaxIndex); ++j)
+            model::Waveforms[channel].volts[j] = sample(j);
     }
     // The expected normalised magnitudes from the padded input x(0..1023).
     static std::vector<long double> Expected(const std::vector<long double>& input) {
@@ -186,7 +186,7 @@ TEST_F(Spectrum, SineOfFourPeriodsPeaksAtItsBin) {
     const double xinc = 2e-6;
     Set_record(2, 1025, xinc,
                [](int j) { return 0.8 * std::sin(2 * M_PI * 4 * (j - 1) / 1024.0); });
-    scope::Waveforms[2].volts[1025] = 1e6;  // one beyond the transform: must not count
+    model::Waveforms[2].volts[1025] = 1e6;  // one beyond the transform: must not count
     dsp::Compute_spectrum(2);
     const auto& s = dsp::Spectra[2];
     const auto peak = std::max_element(s.amplitude.begin() + 1, s.amplitude.begin() + 513);
@@ -238,7 +238,7 @@ TEST_F(Spectrum, DegenerateRecordsGiveZerosNotNan) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        scope::Waveforms[1].volts.fill(c.level);
+        model::Waveforms[1].volts.fill(c.level);
         Set_record(1, c.N, c.xincrement, [&](int) { return c.level; });
         dsp::Compute_spectrum(1);
         const auto& s = dsp::Spectra[1];

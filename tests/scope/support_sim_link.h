@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "model/waveform.h"
 #include "recording_platform.h"
 #include "scope/gpib_driver.h"
 #include "scope/scope_link.h"
-#include "scope/waveform.h"
 #include "sim_harness.h"
 
 namespace testing_support {
@@ -43,9 +43,9 @@ class SimLinkTest : public ::testing::Test {
         ASSERT_EQ(access(sim.c_str(), R_OK), 0) << "no simulated scope at " << sim;
         setenv("GPIB_LIBRARY", sim.c_str(), 1);
         scope::Link = scope::LinkState{};
-        scope::Preamble = scope::TPreamble{};
-        scope::Byte_format = false;
-        scope::Waveforms = {};
+        model::Preamble = model::TPreamble{};
+        model::Byte_format = false;
+        model::Waveforms = {};
     }
     void TearDown() override {
         scope::Release_gpib_library();

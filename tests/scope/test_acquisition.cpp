@@ -13,8 +13,8 @@
 
 namespace {
 
-using scope::Raw_byte_sets;
-using scope::Raw_word_sets;
+using model::Raw_byte_sets;
+using model::Raw_word_sets;
 
 class AcquisitionTest : public testing_support::SimLinkTest {
   protected:
@@ -74,8 +74,8 @@ TEST_F(AcquisitionTest, BusExchangeAndWaitsPerAveragingSetting) {
         SCOPED_TRACE(c.name);
         scope::Link.Waveform_selected = false;
         Connect();
-        scope::Waveforms[c.channel].averaging = c.averaging;
-        scope::Waveforms[c.channel].average_count = c.count;
+        model::Waveforms[c.channel].averaging = c.averaging;
+        model::Waveforms[c.channel].average_count = c.count;
         Acquire(c.channel);
         EXPECT_EQ(Traffic(), Expected_traffic(c.source, c.sets, 501, c.graph));
         EXPECT_EQ(rec.platform.sleeps, Expected_waits(c.sets));
@@ -87,8 +87,8 @@ TEST_F(AcquisitionTest, BusExchangeAndWaitsPerAveragingSetting) {
 TEST_F(AcquisitionTest, AveragingFillsOnlyTheRowsItReads) {
     Connect();
     Fill_raw_sets(0xA5, 0xA5A5);
-    scope::Waveforms[1].averaging = true;
-    scope::Waveforms[1].average_count = 10;
+    model::Waveforms[1].averaging = true;
+    model::Waveforms[1].average_count = 10;
     Acquire(1);
     const auto blocks = Reads_of(501);
     ASSERT_EQ(blocks.size(), 10u);
@@ -161,7 +161,7 @@ TEST_F(AcquisitionTest, ShortBlockLeavesTheRestOfTheRow) {
         const bool bytes = c.format[0] == '1';
         // 100 samples and the block's CR LF arrive; everything after them is as it was.
         const int first_untouched = bytes ? 103 : 102;
-        for (int k = first_untouched; k <= scope::kMaxIndex; ++k) {
+        for (int k = first_untouched; k <= model::kMaxIndex; ++k) {
             const int stored = bytes ? Raw_byte_sets[1][k] : Raw_word_sets[1][k];
             ASSERT_EQ(stored, bytes ? 0x5A : 0x5A5A) << "position " << k;
         }
@@ -196,7 +196,7 @@ TEST_F(AcquisitionTest, EveryFailedCallIsFatalWithItsText) {
         harness.set(c.setting, c.value);
         Connect();
         rec.platform.boxes.clear();
-        EXPECT_THROW(Acquire(1), app::ProgramStopped);
+        EXPECT_THROW(Acquire(1), platform::ProgramStopped);
         ASSERT_EQ(rec.platform.boxes.size(), 4u);
         const std::string& first = rec.platform.boxes[0].text;
         EXPECT_EQ(first.substr(0, first.find("  ibsta = $")), c.text);
@@ -232,8 +232,8 @@ TEST_F(AcquisitionTest, ChannelRecordHoldsTheConfiguredSignal) {
         harness.set("HP_SIM_CH1_XORIGIN", "-2.5e-3");
         Connect();
         Acquire(1);
-        const auto& w = scope::Waveforms[1];
-        ASSERT_EQ(scope::Preamble.points, 500);
+        const auto& w = model::Waveforms[1];
+        ASSERT_EQ(model::Preamble.points, 500);
         for (int j = 1; j <= 500; ++j) {
             const double t = w.time[j];  // sample j lies one increment after time j - 1
             EXPECT_NEAR(t, -2.5e-3 + j * 1e-5, 1e-15);
@@ -259,7 +259,7 @@ TEST_F(AcquisitionTest, OutOfRangePointCountIsLimitedBeforeTheRead) {
     harness.set("HP_SIM_CH1_POINTS", "3000");
     Connect();
     Acquire(1);
-    EXPECT_EQ(scope::Preamble.points, 2002);
+    EXPECT_EQ(model::Preamble.points, 2002);
     EXPECT_EQ(Reads_of(2003).size(), 1u);
     ASSERT_FALSE(rec.status.lines.empty());
     EXPECT_EQ(rec.status.lines[0], "Preamble points = 3000 out of range, using 2002");

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "app/window_state.h"
 #include "support_sim_link.h"
 
 namespace {
@@ -27,7 +26,7 @@ class ConnectionTest : public SimLinkTest {
     }
     // Opens the connection, expecting the program to stop.
     void Expect_stop() {
-        EXPECT_THROW(scope::initialize_hp54200A(), app::ProgramStopped);
+        EXPECT_THROW(scope::initialize_hp54200A(), platform::ProgramStopped);
         EXPECT_EQ(rec.platform.stops, 1);
     }
     // The traffic ends with the device taken offline, the library released, and nothing after.
@@ -41,9 +40,8 @@ class ConnectionTest : public SimLinkTest {
 };
 
 TEST_F(ConnectionTest, OpensAndIdentifiesTheScope) {
-    app::Window.Show_ch1_waveform = app::Window.Show_ch2_fft = true;
-    scope::Waveforms[1].inverted = scope::Waveforms[2].averaging = true;
-    scope::Waveforms[2].average_count = 10;
+    model::Waveforms[1].inverted = model::Waveforms[2].averaging = true;
+    model::Waveforms[2].average_count = 10;
     rec.status.lines = {"old line"};
 
     scope::initialize_hp54200A();
@@ -57,9 +55,8 @@ TEST_F(ConnectionTest, OpensAndIdentifiesTheScope) {
               (Strings{"Bringing scope online and initializing...", "Initialization successful"}));
     EXPECT_TRUE(scope::Link.Scope_initialized);
     EXPECT_FALSE(scope::Link.Waveform_selected);
-    EXPECT_FALSE(app::Window.Show_ch1_waveform || app::Window.Show_ch2_fft);
-    EXPECT_FALSE(scope::Waveforms[1].inverted || scope::Waveforms[2].averaging);
-    EXPECT_EQ(scope::Waveforms[2].average_count, 10);
+    EXPECT_FALSE(model::Waveforms[1].inverted || model::Waveforms[2].averaging);
+    EXPECT_EQ(model::Waveforms[2].average_count, 10);
     EXPECT_TRUE(rec.platform.boxes.empty());
     EXPECT_TRUE(rec.platform.sleeps.empty());
 }
@@ -124,7 +121,7 @@ TEST_F(ConnectionTest, EveryFailureWhileOpeningIsFatal) {
         Expect_stop();
         ASSERT_EQ(rec.platform.boxes.size(), 4u);
         EXPECT_EQ(rec.platform.boxes[0].text, c.first_box);
-        EXPECT_EQ(rec.platform.boxes[0].kind, app::BoxKind::Error);
+        EXPECT_EQ(rec.platform.boxes[0].kind, platform::BoxKind::Error);
         Expect_offline_then_unload();
         EXPECT_FALSE(scope::Link.Scope_initialized);
         harness.unset(c.setting);
@@ -207,7 +204,7 @@ TEST_F(ConnectionTest, AutoscaleSendsWaitsAndLogs) {
 
     harness.set("HP_SIM_FAIL_WRITE", "AUTOSCALE FULL@1");
     Connect();
-    EXPECT_THROW(scope::Autoscale_sequence(), app::ProgramStopped);
+    EXPECT_THROW(scope::Autoscale_sequence(), platform::ProgramStopped);
     EXPECT_EQ(rec.platform.boxes.at(0).text,
               "Error performing AUTOSCALE command  ibsta = $8100  iberr = 2");
     EXPECT_TRUE(rec.status.lines.empty());
@@ -260,7 +257,7 @@ TEST_F(ConnectionTest, CouplingReportsTheCouplingWriteAfterItsWaits) {
         Connect();
         rec.platform.boxes.clear();
         if (c.fatal) {
-            EXPECT_THROW(scope::Coupling_sequence(c.channel, 1), app::ProgramStopped);
+            EXPECT_THROW(scope::Coupling_sequence(c.channel, 1), platform::ProgramStopped);
             EXPECT_EQ(rec.platform.boxes.at(0).text, "Error setting coupling for channel " +
                                                          std::to_string(c.channel) +
                                                          "  ibsta = $8100  iberr = 2");
@@ -302,7 +299,7 @@ TEST_F(ConnectionTest, MeasureSelectionFailures) {
         harness.set(setting, value);
         Connect();
         rec.platform.boxes.clear();
-        EXPECT_THROW(scope::Select_measure_subsystem(), app::ProgramStopped);
+        EXPECT_THROW(scope::Select_measure_subsystem(), platform::ProgramStopped);
         EXPECT_EQ(rec.platform.boxes.at(0).text.rfind(text, 0), 0u);
         harness.unset(setting);
     }

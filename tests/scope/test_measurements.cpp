@@ -13,7 +13,7 @@ namespace {
 class MeasurementTest : public testing_support::SimLinkTest {
   protected:
     void Previous_values(int channel) {
-        auto& w = scope::Waveforms[channel];
+        auto& w = model::Waveforms[channel];
         w.measurement_valid = true;
         w.period = 0.5;
         w.frequency = 2.0;
@@ -45,7 +45,7 @@ TEST_F(MeasurementTest, InvalidCodesAreLoggedAndKeepTheLastValues) {
         Connect();
         Previous_values(1);
         scope::Get_measurements(1);
-        const auto& w = scope::Waveforms[1];
+        const auto& w = model::Waveforms[1];
         EXPECT_FALSE(w.measurement_valid);
         EXPECT_EQ(w.period, 0.5);
         EXPECT_EQ(w.frequency, 2.0);
@@ -82,9 +82,9 @@ TEST_F(MeasurementTest, ValidRepliesGiveTheValues) {
         harness.set("HP_SIM_REPLY_VRMS", c.vrms);
         Connect();
         Previous_values(2);
-        scope::Waveforms[2].measurement_valid = false;
+        model::Waveforms[2].measurement_valid = false;
         scope::Get_measurements(2);
-        const auto& w = scope::Waveforms[2];
+        const auto& w = model::Waveforms[2];
         EXPECT_TRUE(w.measurement_valid);
         EXPECT_EQ(w.period, c.want_period);
         EXPECT_EQ(w.frequency, c.want_frequency);
@@ -106,8 +106,8 @@ TEST_F(MeasurementTest, OverlongReplyIsCutToTheMeasurementCapacity) {
     harness.set("HP_SIM_REPLY_VRMS", "0.25\r\n");
     Connect();
     scope::Get_measurements(1);
-    EXPECT_EQ(scope::Waveforms[1].period, 1e199);
-    EXPECT_EQ(scope::Waveforms[1].vrms, 0.25);
+    EXPECT_EQ(model::Waveforms[1].period, 1e199);
+    EXPECT_EQ(model::Waveforms[1].vrms, 0.25);
 }
 
 TEST_F(MeasurementTest, UncheckedQueryTimeOutGoesOnWithoutStopping) {

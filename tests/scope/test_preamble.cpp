@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "model/waveform.h"
 #include "recording_platform.h"
 #include "scope/acquisition.h"
-#include "scope/waveform.h"
 
 namespace {
 
@@ -35,15 +35,15 @@ std::string With_line(int index, const std::string& value) {
 class PreambleTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        scope::Preamble = scope::TPreamble{};
-        scope::Byte_format = false;
+        model::Preamble = model::TPreamble{};
+        model::Byte_format = false;
     }
     RecordedPlatform rec;
 };
 
 TEST_F(PreambleTest, CorrectPreambleFillsEveryFieldAndLogsNothing) {
     scope::Parse_preamble(Join(Good_lines()));
-    const auto& p = scope::Preamble;
+    const auto& p = model::Preamble;
     EXPECT_EQ(p.graph_source, "GRAPH 1");
     EXPECT_EQ(p.valid, "1         ");
     EXPECT_EQ(p.format, "2   ");
@@ -58,7 +58,7 @@ TEST_F(PreambleTest, CorrectPreambleFillsEveryFieldAndLogsNothing) {
     EXPECT_EQ(p.yreference, 128);
     EXPECT_EQ(p.coupling, "DC");
     EXPECT_EQ(p.waveform_label, "CHANNEL 1  ");
-    EXPECT_FALSE(scope::Byte_format);
+    EXPECT_FALSE(model::Byte_format);
     EXPECT_TRUE(rec.status.lines.empty());
 }
 
@@ -79,10 +79,10 @@ TEST_F(PreambleTest, OnlyAFormatOfExactlyOneMeansOneBytePerSample) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        scope::Byte_format = !c.byte_format;
+        model::Byte_format = !c.byte_format;
         scope::Parse_preamble(With_line(2, c.line));
-        EXPECT_EQ(scope::Byte_format, c.byte_format);
-        EXPECT_EQ(scope::Preamble.format, c.stored);
+        EXPECT_EQ(model::Byte_format, c.byte_format);
+        EXPECT_EQ(model::Preamble.format, c.stored);
     }
 }
 
@@ -127,7 +127,7 @@ TEST_F(PreambleTest, PointsConversionAndLimits) {
         SCOPED_TRACE(c.name);
         rec.status.lines.clear();
         scope::Parse_preamble(With_line(4, c.line));
-        EXPECT_EQ(scope::Preamble.points, c.points);
+        EXPECT_EQ(model::Preamble.points, c.points);
         EXPECT_EQ(rec.status.lines, c.log);
     }
 }
@@ -158,26 +158,26 @@ TEST_F(PreambleTest, TextFieldsArePaddedOrCutToTheirWidth) {
         const char* name;
         int index;
         const char* line;
-        std::string scope::TPreamble::*field;
+        std::string model::TPreamble::*field;
         const char* stored;
     } cases[] = {
-        {"coupling AC", 12, "AC", &scope::TPreamble::coupling, "AC"},
-        {"coupling one character", 12, "1", &scope::TPreamble::coupling, "1 "},
-        {"coupling too long", 12, "ACDC", &scope::TPreamble::coupling, "AC"},
-        {"coupling empty", 12, "", &scope::TPreamble::coupling, "  "},
-        {"graph source too long", 0, "GRAPH 12345", &scope::TPreamble::graph_source, "GRAPH 1"},
-        {"valid short", 1, "0", &scope::TPreamble::valid, "0         "},
-        {"type too long", 3, "AVERAGED-ENVELOPE", &scope::TPreamble::type, "AVERAGED"},
-        {"label short", 13, "ABC", &scope::TPreamble::waveform_label, "ABC        "},
-        {"label exactly ten", 13, "0123456789", &scope::TPreamble::waveform_label, "0123456789 "},
-        {"label long", 13, "0123456789ABCDEF", &scope::TPreamble::waveform_label, "0123456789 "},
+        {"coupling AC", 12, "AC", &model::TPreamble::coupling, "AC"},
+        {"coupling one character", 12, "1", &model::TPreamble::coupling, "1 "},
+        {"coupling too long", 12, "ACDC", &model::TPreamble::coupling, "AC"},
+        {"coupling empty", 12, "", &model::TPreamble::coupling, "  "},
+        {"graph source too long", 0, "GRAPH 12345", &model::TPreamble::graph_source, "GRAPH 1"},
+        {"valid short", 1, "0", &model::TPreamble::valid, "0         "},
+        {"type too long", 3, "AVERAGED-ENVELOPE", &model::TPreamble::type, "AVERAGED"},
+        {"label short", 13, "ABC", &model::TPreamble::waveform_label, "ABC        "},
+        {"label exactly ten", 13, "0123456789", &model::TPreamble::waveform_label, "0123456789 "},
+        {"label long", 13, "0123456789ABCDEF", &model::TPreamble::waveform_label, "0123456789 "},
         {"label longer than a field", 13, "0123456789012345678901234567890123",
-         &scope::TPreamble::waveform_label, "0123456789 "},
+         &model::TPreamble::waveform_label, "0123456789 "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         scope::Parse_preamble(With_line(c.index, c.line));
-        EXPECT_EQ(scope::Preamble.*c.field, c.stored);
+        EXPECT_EQ(model::Preamble.*c.field, c.stored);
     }
 }
 
@@ -185,9 +185,9 @@ TEST_F(PreambleTest, ShortReplyBlanksMissingTextAndLogsMissingNumbers) {
     scope::Parse_preamble(Join(Good_lines()));
     rec.status.lines.clear();
     scope::Parse_preamble("GRAPH 1\r\n1\r\n1\r\nNORMAL\r\n400\r\n");
-    const auto& p = scope::Preamble;
+    const auto& p = model::Preamble;
     EXPECT_EQ(p.points, 400);
-    EXPECT_TRUE(scope::Byte_format);
+    EXPECT_TRUE(model::Byte_format);
     EXPECT_EQ(p.coupling, "  ");
     EXPECT_EQ(p.waveform_label, std::string(11, ' '));
     EXPECT_EQ(p.yreference, 0);
@@ -209,7 +209,7 @@ TEST_F(PreambleTest, LinesAfterTheFourteenthAreIgnored) {
     lines.push_back("EXTRA");
     lines.push_back("999");
     scope::Parse_preamble(Join(lines));
-    EXPECT_EQ(scope::Preamble.waveform_label, "CHANNEL 1  ");
+    EXPECT_EQ(model::Preamble.waveform_label, "CHANNEL 1  ");
     EXPECT_TRUE(rec.status.lines.empty());
 }
 

@@ -75,7 +75,7 @@ TEST_P(MetafileNameTest, ExtensionForcedAndNamedInTheConfirmation) {
     EXPECT_TRUE(std::filesystem::exists(c.written));
     EXPECT_EQ(vistrel::metafile.MetaFileName, c.written);
     ASSERT_EQ(recorded.platform.boxes.size(), 1u);
-    EXPECT_EQ(recorded.platform.boxes[0].kind, app::BoxKind::Plain);
+    EXPECT_EQ(recorded.platform.boxes[0].kind, platform::BoxKind::Plain);
     EXPECT_EQ(recorded.platform.boxes[0].text, "OK: metafile " + c.written + " created.");
     EXPECT_EQ(recorded.platform.beeps, 0);
 }
@@ -147,7 +147,7 @@ TEST_F(OutputTest, ErrorsBeepAndReportWhateverTheMessages) {
         EXPECT_FALSE(vistrel::plot.MetafileRecording);
         if (c.messages) {
             ASSERT_EQ(recorded.platform.boxes.size(), 1u);
-            EXPECT_EQ(recorded.platform.boxes[0].kind, app::BoxKind::Error);
+            EXPECT_EQ(recorded.platform.boxes[0].kind, platform::BoxKind::Error);
             EXPECT_EQ(recorded.platform.boxes[0].caption, "File Error");
             EXPECT_EQ(recorded.platform.boxes[0].text, c.text);
         } else {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace scope {
+namespace model {
 
 inline constexpr int kMaxIndex = 2048;   // sample arrays are indexed 0..2048
 inline constexpr int kMaxDataSets = 50;  // raw data sets 1..50
@@ -72,4 +72,4 @@ extern std::array<WordRow, kMaxDataSets + 1> Raw_word_sets;
 // Channel 1 and channel 2 (element 0 unused).
 extern std::array<TWaveformRecord, 3> Waveforms;
 
-}  // namespace scope
+}  // namespace model

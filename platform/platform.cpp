@@ -1,12 +1,12 @@
 // The console platform used until the window installs its own, and the seam accessors.
-#include "app/dialogs.h"
+#include "platform/platform.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 
-namespace app {
+namespace platform {
 namespace {
 
 class ConsolePlatform final : public Platform {
@@ -30,18 +30,25 @@ class SilentStatusList final : public StatusList {
     void clear() override {}
 };
 
+class NoDisplayFlags final : public DisplayFlags {
+  public:
+    void clear() override {}
+};
+
 ConsolePlatform console_platform;
 SilentStatusList silent_status_list;
 Platform* current_platform = &console_platform;
 StatusList* current_status_list = &silent_status_list;
+NoDisplayFlags no_display_flags;
+DisplayFlags* current_display_flags = &no_display_flags;
 
 }  // namespace
 
-Platform& platform() {
+Platform& current() {
     return *current_platform;
 }
 
-void set_platform(Platform* p) {
+void set_current(Platform* p) {
     current_platform = p != nullptr ? p : &console_platform;
 }
 
@@ -51,6 +58,18 @@ StatusList& status_list() {
 
 void set_status_list(StatusList* s) {
     current_status_list = s != nullptr ? s : &silent_status_list;
+}
+
+DisplayFlags& display_flags() {
+    return *current_display_flags;
+}
+
+void set_display_flags(DisplayFlags* f) {
+    current_display_flags = f != nullptr ? f : &no_display_flags;
+}
+
+void clear_display_flags() {
+    current_display_flags->clear();
 }
 
 void stop_program() {
@@ -63,4 +82,4 @@ void send_message(const std::string& line) {
     current_status_list->send_message(line);
 }
 
-}  // namespace app
+}  // namespace platform

@@ -1,7 +1,7 @@
 // Storage of the acquisition's shared data.
-#include "scope/waveform.h"
+#include "model/waveform.h"
 
-namespace scope {
+namespace model {
 
 TPreamble Preamble;
 bool Byte_format = false;
@@ -9,4 +9,4 @@ std::array<ByteRow, kMaxDataSets + 1> Raw_byte_sets{};
 std::array<WordRow, kMaxDataSets + 1> Raw_word_sets{};
 std::array<TWaveformRecord, 3> Waveforms{};
 
-}  // namespace scope
+}  // namespace model

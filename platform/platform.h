@@ -1,11 +1,12 @@
 // The platform seams of the program: message boxes, the beep, the busy cursor, stopping the
-// program, the fixed waits and the status list. The instrument link and the plotting unit call
-// these and never Qt, so that tests can record every box and wait instead of blocking.
+// program, the fixed waits, the status list and the window's display flags. The instrument link
+// and the plotting unit call these and never Qt, so that tests can record every box and wait
+// instead of blocking.
 #pragma once
 
 #include <string>
 
-namespace app {
+namespace platform {
 
 enum class BoxKind { Error, Information, Plain };
 
@@ -35,12 +36,26 @@ class StatusList {
     virtual void clear() = 0;
 };
 
+// The window's display flags (which graphs it shows), which the connection's opening clears
+// before it opens the device (the window implements it).
+class DisplayFlags {
+  public:
+    virtual ~DisplayFlags() = default;
+    virtual void clear() = 0;
+};
+
 // The platform in use; until one is installed, a console one (stderr, real sleep, _Exit(1)).
-Platform& platform();
-void set_platform(Platform* p);  // nullptr restores the console platform
+Platform& current();
+void set_current(Platform* p);  // nullptr restores the console platform
 
 StatusList& status_list();
 void set_status_list(StatusList* s);  // nullptr restores one that drops every line
+
+DisplayFlags& display_flags();
+void set_display_flags(DisplayFlags* f);  // nullptr restores one that has no flags to clear
+
+// Clears the window's display flags, when there is a window.
+void clear_display_flags();
 
 // Stops the program through the platform in use; never returns.
 [[noreturn]] void stop_program();
@@ -48,4 +63,4 @@ void set_status_list(StatusList* s);  // nullptr restores one that drops every l
 // Appends one line to the status list at once.
 void send_message(const std::string& line);
 
-}  // namespace app
+}  // namespace platform
