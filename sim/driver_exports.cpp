@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "scope/gpib_defs.h"
+#include "sim/driver_defs.h"
 #include "sim/scope_model.h"
 #include "sim/sim_config.h"
 #include "sim/traffic_log.h"
@@ -19,7 +19,7 @@ extern "C" {
 #if defined(SIM_STATUS_THREAD)
 // Deliberately wrong and never updated: a binding that reads these instead of the accessors
 // sees every call fail.
-SIM_VARIABLE int user_ibsta = gpib::ERR | gpib::TMO;
+SIM_VARIABLE int user_ibsta = sim::ni488::ERR | sim::ni488::TMO;
 SIM_VARIABLE int user_iberr = 99;
 SIM_VARIABLE int user_ibcnt = -1;
 #elif defined(SIM_STATUS_PLAIN)
@@ -35,7 +35,7 @@ SIM_VARIABLE int user_ibcnt = 0;
 
 namespace {
 
-using namespace gpib;
+using namespace sim::ni488;
 
 struct DriverState {
     int status = 0;

@@ -1,0 +1,107 @@
+// The program's layers, read from the include lines: every include points down, and nothing
+// below the window includes Qt. The picture is the README's; this keeps it true.
+//
+//   app      -> scope, dsp, vistrel, model, platform
+//   scope    -> dsp, model, platform
+//   dsp      -> model
+//   vistrel  -> platform
+//   model, platform -> nothing
+//   sim, adapters (driver libraries) -> nothing of the program
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::map<std::string, std::set<std::string>>& Allowed_below() {
+    static const std::map<std::string, std::set<std::string>> allowed = {
+        {"app", {"scope", "dsp", "vistrel", "model", "platform"}},
+        {"scope", {"dsp", "model", "platform"}},
+        {"dsp", {"model"}},
+        {"vistrel", {"platform"}},
+        {"model", {}},
+        {"platform", {}},
+        {"sim", {}},
+        {"adapters", {}},
+    };
+    return allowed;
+}
+
+// One line per include that breaks the picture: "scope/x.cpp: app/dialogs.h".
+std::vector<std::string> Layer_violations(const fs::path& root) {
+    static const std::regex include_line(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
+    std::vector<std::string> found;
+    for (const auto& [folder, below] : Allowed_below()) {
+        if (!fs::is_directory(root / folder))
+            continue;
+        for (const auto& entry : fs::recursive_directory_iterator(root / folder)) {
+            const std::string ext = entry.path().extension().string();
+            if (!entry.is_regular_file() || (ext != ".h" && ext != ".cpp"))
+                continue;
+            std::ifstream in(entry.path());
+            std::string line;
+            const std::string where = fs::relative(entry.path(), root).generic_string();
+            while (std::getline(in, line)) {
+                std::smatch m;
+                if (!std::regex_search(line, m, include_line))
+                    continue;
+                const std::string target = m[2];
+                if (m[1] == "<") {
+                    if (folder != "app" && !target.empty() && target[0] == 'Q')
+                        found.push_back(where + ": <" + target + ">");
+                    continue;
+                }
+                const auto slash = target.find('/');
+                const std::string top = slash == std::string::npos ? "" : target.substr(0, slash);
+                if (top.empty() || top == folder || !Allowed_below().contains(top))
+                    continue;
+                if (!below.contains(top))
+                    found.push_back(where + ": " + target);
+            }
+        }
+    }
+    return found;
+}
+
+TEST(Layers, EveryIncludeOfTheTreePointsDown) {
+    const auto found = Layer_violations(HP_SOURCE_DIR_PATH);
+    EXPECT_TRUE(found.empty()) << ::testing::PrintToString(found);
+    // The check looked at the tree it was meant to.
+    EXPECT_TRUE(fs::exists(fs::path(HP_SOURCE_DIR_PATH) / "scope" / "scope_link.cpp"));
+}
+
+TEST(Layers, UpwardIncludesAndQtBelowTheWindowAreFound) {
+    const fs::path root = fs::temp_directory_path() / ("hp_layers_" + std::to_string(getpid()));
+    fs::remove_all(root);
+    const std::map<std::string, std::string> files = {
+        {"scope/link.cpp", "#include \"app/window_state.h\"\n#include \"dsp/fft.h\"\n"},
+        {"dsp/fft.h", "#include \"model/waveform.h\"\n# include \"scope/waveform.h\"\n"},
+        {"vistrel/axes.cpp", "#include <QPainter>\n#include <cmath>\n#include \"platform/p.h\"\n"},
+        {"platform/platform.cpp", "#include \"platform/platform.h\"\n#include <string>\n"},
+        {"sim/exports.cpp", "#include \"scope/gpib_defs.h\"\n"},
+        {"app/window.cpp", "#include <QWidget>\n#include \"vistrel/axes.h\"\n"},
+    };
+    for (const auto& [path, text] : files) {
+        fs::create_directories((root / path).parent_path());
+        std::ofstream(root / path) << text;
+    }
+    auto found = Layer_violations(root);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{
+                         "dsp/fft.h: scope/waveform.h", "scope/link.cpp: app/window_state.h",
+                         "sim/exports.cpp: scope/gpib_defs.h", "vistrel/axes.cpp: <QPainter>"}));
+    fs::remove_all(root);
+}
+
+}  // namespace
