@@ -6,6 +6,7 @@
 #include <cmath>
 #include <complex>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "dsp/fft.h"
@@ -69,8 +70,13 @@ TEST_P(ComplexFftSizes, MatchesTheDirectTransformBothWays) {
     }
 }
 
+// Named for the transform's size: "n1024".
+std::string Size_name(const ::testing::TestParamInfo<int>& info) {
+    return "n" + std::to_string(info.param);
+}
+
 INSTANTIATE_TEST_SUITE_P(PowersOfTwo, ComplexFftSizes,
-                         ::testing::Values(1, 2, 4, 8, 16, 64, 256, 512, 1024));
+                         ::testing::Values(1, 2, 4, 8, 16, 64, 256, 512, 1024), Size_name);
 
 class RealFftSizes : public ::testing::TestWithParam<int> {};
 
@@ -103,7 +109,8 @@ TEST_P(RealFftSizes, InverseUndoesForwardUpToTheFactorN) {
     for (int m = 0; m < 2 * n; ++m) ASSERT_NEAR(data[m + 1] / n, values[m], 1e-12L) << m;
 }
 
-INSTANTIATE_TEST_SUITE_P(PowersOfTwo, RealFftSizes, ::testing::Values(2, 4, 8, 32, 128, 512));
+INSTANTIATE_TEST_SUITE_P(PowersOfTwo, RealFftSizes, ::testing::Values(2, 4, 8, 32, 128, 512),
+                         Size_name);
 
 struct RefusedCase {
     const char* name;

@@ -341,7 +341,10 @@ TEST_P(PolylineRecordTest, OneMoveToAndALineToPerFurtherPoint) {
     EXPECT_EQ(replay.lineTos - axisLines - 1, n - 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Picture, PolylineRecordTest, ::testing::Values(2, 3, 50, 2002));
+INSTANTIATE_TEST_SUITE_P(Picture, PolylineRecordTest, ::testing::Values(2, 3, 50, 2002),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::to_string(info.param) + "points";
+                         });
 
 // An inward axis ends its last tick inside the plot area, where the metafile pen is not (it has
 // drawn the grid lines since). A clipped curve starting on that very pixel must not chain a
