@@ -9,6 +9,8 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <utility>
 
 #include "platform/platform.h"
 #include "scope/gpib_defs.h"
@@ -143,12 +145,32 @@ void Bind_status_form() {
     Driver.form = StatusForm::None;
 }
 
-bool All_entry_points_bound() {
-    return Driver.form != StatusForm::None && Driver.DevClear != nullptr &&
-           Driver.FindLstn != nullptr && Driver.ReadStatusByte != nullptr &&
-           Driver.SendIFC != nullptr && Driver.WaitSRQ != nullptr && Driver.ibclr != nullptr &&
-           Driver.ibdev != nullptr && Driver.ibonl != nullptr && Driver.ibrd != nullptr &&
-           Driver.ibwrt != nullptr;
+// What the library lacks, for the line on standard error: "" when it has everything.
+std::string Missing_exports() {
+    const std::array<std::pair<const char*, bool>, 10> entry_points{{
+        {"DevClear", Driver.DevClear != nullptr},
+        {"FindLstn", Driver.FindLstn != nullptr},
+        {"ReadStatusByte", Driver.ReadStatusByte != nullptr},
+        {"SendIFC", Driver.SendIFC != nullptr},
+        {"WaitSRQ", Driver.WaitSRQ != nullptr},
+        {"ibclr", Driver.ibclr != nullptr},
+        {"ibdev", Driver.ibdev != nullptr},
+        {"ibonl", Driver.ibonl != nullptr},
+        {"ibrd", Driver.ibrd != nullptr},
+        {"ibwrt", Driver.ibwrt != nullptr},
+    }};
+    std::string missing;
+    for (const auto& [name, bound] : entry_points) {
+        if (!bound)
+            missing += (missing.empty() ? "" : ", ") + std::string(name);
+    }
+    if (Driver.form == StatusForm::None) {
+        missing += (missing.empty() ? "" : ", ") +
+                   std::string(
+                       "a status form (ThreadIbsta/ThreadIberr/ThreadIbcnt, "
+                       "user_ibsta/user_iberr/user_ibcnt or ibsta/iberr/ibcnt)");
+    }
+    return missing;
 }
 
 [[noreturn]] void Fail_binding(const char* text) {
@@ -177,6 +199,10 @@ void Load_gpib_library() {
     Driver = DriverBinding{};
     Driver.Gpib_library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
     if (Driver.Gpib_library == nullptr) {
+        const char* reason = dlerror();
+        std::fprintf(stderr, "hp54200a: cannot load the GPIB driver library %s: %s%s\n", name,
+                     reason != nullptr ? reason : "unknown reason",
+                     configured == name ? "" : " (GPIB_LIBRARY names another)");
         Fail_binding("LoadLibrary FAILED!");
     }
     Driver.DevClear = Resolve<gpib::DevClear_fn>("DevClear");
@@ -190,7 +216,9 @@ void Load_gpib_library() {
     Driver.ibrd = Resolve<gpib::ibrd_fn>("ibrd");
     Driver.ibwrt = Resolve<gpib::ibwrt_fn>("ibwrt");
     Bind_status_form();
-    if (!All_entry_points_bound()) {
+    if (const std::string missing = Missing_exports(); !missing.empty()) {
+        std::fprintf(stderr, "hp54200a: the GPIB driver library %s lacks %s\n", name,
+                     missing.c_str());
         platform::current().message_box(platform::BoxKind::Error, "Error",
                                         "GetProcAddresses FAILED!");
         Release_gpib_library();

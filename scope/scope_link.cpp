@@ -8,6 +8,7 @@
 
 #include "model/waveform.h"
 #include "platform/platform.h"
+#include "scope/bus_address.h"
 #include "scope/gpib_driver.h"
 
 namespace scope {
@@ -19,10 +20,9 @@ namespace {
 // The scope answers its model name in double quotes.
 constexpr char kIdentity[] = "\"HP54200A\"";
 
-// Board 0, primary address 5, no secondary address, time-out code 12 (3 s), EOI asserted with
-// the last byte of every write, no end-of-string character.
-constexpr int kBoard = 0;
-constexpr int kPrimaryAddress = 5;
+// The configured board and primary address (board 0, address 5 unless the operator set others),
+// no secondary address, time-out code 12 (3 s), EOI asserted with the last byte of every write,
+// no end-of-string character.
 constexpr int kSecondaryAddress = 0;
 constexpr int kTimeout3s = 12;
 constexpr int kEoiOn = 1;
@@ -85,7 +85,7 @@ void initialize_hp54200A() {
     platform::send_message("Bringing scope online and initializing...");
 
     Link.Device =
-        Call_ibdev(kBoard, kPrimaryAddress, kSecondaryAddress, kTimeout3s, kEoiOn, kNoEos);
+        Call_ibdev(Bus.board, Bus.primary_address, kSecondaryAddress, kTimeout3s, kEoiOn, kNoEos);
     // The Linux driver returns a negative descriptor on failure, whatever its status word says.
     if (Error_bit_set() || Link.Device < 0) {
         Report_gpib_error("Unable to open device");

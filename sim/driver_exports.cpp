@@ -127,11 +127,11 @@ SIM_EXPORT int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
     const std::string args = "board=" + std::to_string(board) + " pad=" + std::to_string(pad) +
                              " sad=" + std::to_string(sad) + " tmo=" + std::to_string(tmo) +
                              " eot=" + std::to_string(eot) + " eos=" + std::to_string(eos);
-    if (board != 0) {
+    if (board != cfg.board) {
         fail("ibdev", args, EARG);
         return -1;
     }
-    if (pad != 5 || sad != 0 || cfg.fail_ibdev) {
+    if (pad != cfg.address || sad != 0 || cfg.fail_ibdev) {
         // Nobody listens at that address (or the test says the scope is switched off).
         fail("ibdev", args, ENOL);
         return -1;
@@ -202,7 +202,7 @@ SIM_EXPORT int ibonl(int ud, int v) {
 SIM_EXPORT void DevClear(int board, short address) {
     const std::string args =
         "board=" + std::to_string(board) + " address=" + std::to_string(address);
-    if (board != 0) {
+    if (board != sim::instrument().config.board) {
         fail("DevClear", args, EARG);
         return;
     }
@@ -212,14 +212,14 @@ SIM_EXPORT void DevClear(int board, short address) {
 
 SIM_EXPORT void FindLstn(int board, const short* pads, short* results, int limit) {
     const std::string args = "board=" + std::to_string(board) + " limit=" + std::to_string(limit);
-    if (board != 0 || pads == nullptr || results == nullptr) {
+    if (board != sim::instrument().config.board || pads == nullptr || results == nullptr) {
         fail("FindLstn", args, EARG);
         return;
     }
     long found = 0;
     for (int i = 0; pads[i] != -1 && found < limit; ++i) {
-        if (pads[i] == 5)
-            results[found++] = 5;
+        if (pads[i] == sim::instrument().config.address)
+            results[found++] = pads[i];
     }
     succeed("FindLstn", args, nullptr, 0, found);
 }
@@ -227,7 +227,7 @@ SIM_EXPORT void FindLstn(int board, const short* pads, short* results, int limit
 SIM_EXPORT void ReadStatusByte(int board, short address, short* result) {
     const std::string args =
         "board=" + std::to_string(board) + " address=" + std::to_string(address);
-    if (board != 0 || result == nullptr) {
+    if (board != sim::instrument().config.board || result == nullptr) {
         fail("ReadStatusByte", args, EARG);
         return;
     }
@@ -237,7 +237,7 @@ SIM_EXPORT void ReadStatusByte(int board, short address, short* result) {
 
 SIM_EXPORT void SendIFC(int board) {
     const std::string args = "board=" + std::to_string(board);
-    if (board != 0) {
+    if (board != sim::instrument().config.board) {
         fail("SendIFC", args, EARG);
         return;
     }
@@ -247,7 +247,7 @@ SIM_EXPORT void SendIFC(int board) {
 #if !defined(SIM_NO_WAITSRQ)
 SIM_EXPORT void WaitSRQ(int board, short* result) {
     const std::string args = "board=" + std::to_string(board);
-    if (board != 0 || result == nullptr) {
+    if (board != sim::instrument().config.board || result == nullptr) {
         fail("WaitSRQ", args, EARG);
         return;
     }

@@ -216,6 +216,8 @@ Config read_config() {
     cfg.channel[0] = read_channel(1);
     cfg.channel[1] = read_channel(2);
     set_number(env("HP_SIM_SEED"), cfg.seed);
+    set_number(env("HP_SIM_BOARD"), cfg.board);
+    set_number(env("HP_SIM_ADDRESS"), cfg.address);
     if (auto v = env("HP_SIM_LOG"))
         cfg.log_path = *v;
 

@@ -39,6 +39,8 @@ struct Config {
     std::array<ChannelConfig, 2> channel;
     unsigned long seed = 1;
     std::string log_path;
+    long board = 0;    // the board index the scope's bus hangs on
+    long address = 5;  // the scope's primary address (set on its rear panel)
 
     bool fail_ibdev = false;
     bool fail_ibclr = false;

@@ -1,0 +1,43 @@
+// The usage and version texts. The version is the project's, set once in CMake.
+#include "app/command_line.h"
+
+#include <cstring>
+
+namespace app {
+
+EarlyAction Early_action(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            return EarlyAction::Help;
+        if (std::strcmp(argv[i], "--version") == 0)
+            return EarlyAction::Version;
+    }
+    return EarlyAction::Run;
+}
+
+std::string Usage_text() {
+    return "Usage: hp54200a [--help | --version] [Qt options, e.g. -platform offscreen]\n"
+           "\n"
+           "The operator's screen for an HP 54200A digitizing oscilloscope on a GPIB (IEEE 488)\n"
+           "bus: waveforms, spectra and the scope's own period and RMS measurements, written as\n"
+           "a Windows metafile, copied to the clipboard or saved as fixed-width text files.\n"
+           "\n"
+           "Environment:\n"
+           "  GPIB_LIBRARY  the GPIB driver library to load (default libgpib.so.0, the\n"
+           "                linux-gpib user library). Driver libraries that come with the\n"
+           "                program, in " HP_DRIVER_DIR
+           ":\n"
+           "                  libhp54200a_sim.so   a simulated HP 54200A (no hardware)\n"
+           "  GPIB_BOARD    the interface's board index, 0 to 15 (default 0)\n"
+           "  GPIB_ADDRESS  the scope's primary address, 0 to 30 (default 5)\n"
+           "\n"
+           "Files:\n"
+           "  vistrel.wmf   the metafile (Output, \"Windows Metafile\"), in the current folder\n"
+           "  ~/junk/       the text data files (Output, \"Textfile\"); the folder must exist\n";
+}
+
+std::string Version_text() {
+    return "hp54200a " HP54200A_VERSION "\n";
+}
+
+}  // namespace app

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks the tree a user gets: the program, the
+# simulated scope alone (no test variants), the desktop entry, the icon, the man page, the README.
+# Usage: check_install.sh BUILD_DIR VERSION
+set -euo pipefail
+build=${1:?build folder}
+version=${2:?version}
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+for f in bin/hp54200a lib/hp54200a/libhp54200a_sim.so share/applications/hp54200a.desktop \
+         share/icons/hicolor/scalable/apps/hp54200a.svg share/man/man1/hp54200a.1 \
+         share/doc/hp54200a/README.md; do
+  [ -f "$prefix/$f" ] || fail "missing $f"
+done
+[ -x "$prefix/bin/hp54200a" ] || fail "bin/hp54200a is not executable"
+# Only driver libraries a user can point GPIB_LIBRARY at: no test variants of the simulator.
+if ls "$prefix/lib/hp54200a" | grep -q '_sim_'; then fail "test variants installed"; fi
+
+desktop-file-validate "$prefix/share/applications/hp54200a.desktop" || fail "desktop entry"
+warnings=$(groff -man -ww -z "$prefix/share/man/man1/hp54200a.1" 2>&1)
+[ -z "$warnings" ] || fail "man page: $warnings"
+grep -q "hp54200a $version" "$prefix/share/man/man1/hp54200a.1" || fail "man page version"
+grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/hp54200a.svg" || fail "icon is no SVG"
+
+# The installed program answers without a display.
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/hp54200a" --version)
+[ "$out" = "hp54200a $version" ] || fail "--version printed '$out'"
+echo "install tree complete: $(find "$prefix" -type f | wc -l) files"

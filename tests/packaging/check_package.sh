@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build folder and checks its name, file list and
+# dependencies with dpkg-deb.
+# Usage: check_package.sh BUILD_DIR VERSION
+set -euo pipefail
+build=${1:?build folder}
+version=${2:?version}
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$out" >/dev/null)
+arch=$(dpkg --print-architecture)
+deb="$out/hp54200a_${version}_${arch}.deb"
+[ -f "$deb" ] || fail "no $deb (found: $(ls "$out"))"
+
+[ "$(dpkg-deb -f "$deb" Package)" = hp54200a ] || fail "package name"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version"
+[ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no maintainer"
+depends=$(dpkg-deb -f "$deb" Depends)
+for d in fonts-liberation2 libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
+  grep -q "\b$d\b" <<<"$depends" || fail "Depends lacks $d: $depends"
+done
+
+files=$(dpkg-deb -c "$deb" | awk '{print $6}')
+prefix=$(grep -o '^\./[^ ]*/bin/hp54200a$' <<<"$files" | sed 's#/bin/hp54200a$##')
+[ -n "$prefix" ] || fail "no bin/hp54200a in: $files"
+for f in bin/hp54200a lib/hp54200a/libhp54200a_sim.so share/applications/hp54200a.desktop \
+         share/icons/hicolor/scalable/apps/hp54200a.svg share/man/man1/hp54200a.1 \
+         share/doc/hp54200a/README.md; do
+  grep -qx "$prefix/$f" <<<"$files" || fail "package lacks $f"
+done
+if grep -q '_sim_' <<<"$files"; then fail "test variants packaged"; fi
+echo "package $(basename "$deb"): $(stat -c %s "$deb") bytes; Depends: $depends"
