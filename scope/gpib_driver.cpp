@@ -200,9 +200,10 @@ void Load_gpib_library() {
     Driver.Gpib_library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
     if (Driver.Gpib_library == nullptr) {
         const char* reason = dlerror();
-        std::fprintf(stderr, "hp54200a: cannot load the GPIB driver library %s: %s%s\n", name,
-                     reason != nullptr ? reason : "unknown reason",
-                     configured == name ? "" : " (GPIB_LIBRARY names another)");
+        std::fprintf(stderr, "hp54200a: cannot load the GPIB driver library %s (%s): %s\n", name,
+                     configured == name ? "from GPIB_LIBRARY"
+                                        : "the default; set GPIB_LIBRARY to use another",
+                     reason != nullptr ? reason : "no reason given");
         Fail_binding("LoadLibrary FAILED!");
     }
     Driver.DevClear = Resolve<gpib::DevClear_fn>("DevClear");

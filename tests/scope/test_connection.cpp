@@ -142,12 +142,22 @@ TEST_F(ConnectionTest, BindingFailures) {
         std::string library;
         const char* box;
         bool loaded_then_released;
+        std::string diagnostic;  // the line on standard error, up to the loader's own words
     };
+    const std::string no_load = "hp54200a: cannot load the GPIB driver library ";
+    const std::string lacks = "hp54200a: the GPIB driver library ";
     const Case cases[] = {
-        {"MissingFile", "/nonexistent/libgpib.so.0", "LoadLibrary FAILED!", false},
-        {"NotALibrary", "/etc/hostname", "LoadLibrary FAILED!", false},
-        {"LacksWaitSRQ", Sim_variant("_no_waitsrq"), "GetProcAddresses FAILED!", true},
-        {"LacksEveryStatusForm", Sim_variant("_no_status"), "GetProcAddresses FAILED!", true},
+        {"MissingFile", "/nonexistent/libgpib.so.0", "LoadLibrary FAILED!", false,
+         no_load + "/nonexistent/libgpib.so.0 (from GPIB_LIBRARY): /nonexistent/libgpib.so.0: "
+                   "cannot open shared object file"},
+        {"NotALibrary", "/etc/hostname", "LoadLibrary FAILED!", false,
+         no_load + "/etc/hostname (from GPIB_LIBRARY): /etc/hostname: "},
+        {"LacksWaitSRQ", Sim_variant("_no_waitsrq"), "GetProcAddresses FAILED!", true,
+         lacks + Sim_variant("_no_waitsrq") + " lacks WaitSRQ\n"},
+        {"LacksEveryStatusForm", Sim_variant("_no_status"), "GetProcAddresses FAILED!", true,
+         lacks + Sim_variant("_no_status") +
+             " lacks a status form (ThreadIbsta/ThreadIberr/ThreadIbcnt, "
+             "user_ibsta/user_iberr/user_ibcnt or ibsta/iberr/ibcnt)\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -155,7 +165,11 @@ TEST_F(ConnectionTest, BindingFailures) {
         harness.clear_log();
         rec.platform.boxes.clear();
         rec.platform.stops = 0;
+        ::testing::internal::CaptureStderr();
         Expect_stop();
+        const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(diagnostics.substr(0, c.diagnostic.size()), c.diagnostic);
+        EXPECT_EQ(std::count(diagnostics.begin(), diagnostics.end(), '\n'), 1) << diagnostics;
         EXPECT_EQ(Box_texts(), Strings{c.box});
         EXPECT_FALSE(scope::Gpib_library_loaded());
         EXPECT_EQ(harness.calls(),
@@ -191,7 +205,13 @@ TEST_F(ConnectionTest, EachStatusFormIsRead) {
 TEST_F(ConnectionTest, EmptyLibraryNameFallsBackToTheDriversDefault) {
     // No Linux GPIB driver is installed on the test machines, so the default name fails to load.
     setenv("GPIB_LIBRARY", "", 1);
+    ::testing::internal::CaptureStderr();
     Expect_stop();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind(
+                  "hp54200a: cannot load the GPIB driver library libgpib.so.0 (the default; set "
+                  "GPIB_LIBRARY to use another): ",
+                  0),
+              0u);
     EXPECT_EQ(Box_texts(), Strings{"LoadLibrary FAILED!"});
 }
 

@@ -1,0 +1,88 @@
+// The program's command line, run as a user would: --help and --version without any display,
+// and an argument that neither Qt nor the program knows.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const std::filesystem::path& p) {
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs the built program with the given environment prefix and arguments.
+ProgramRun Run_program(const std::string& environment, const std::string& arguments) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path();
+    const std::string tag = std::to_string(getpid());
+    const auto out = dir / ("hp_cli_out_" + tag);
+    const auto err = dir / ("hp_cli_err_" + tag);
+    const std::string program = std::string(std::getenv("HP_BUILD_DIR")) + "/app/hp54200a";
+    const std::string command = "env " + environment + " '" + program + "' " + arguments + " >'" +
+                                out.string() + "' 2>'" + err.string() + "' </dev/null";
+    ProgramRun r;
+    const int raw = std::system(command.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = Slurp(out);
+    r.err = Slurp(err);
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return r;
+}
+
+const char* const kNoDisplay = "-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM";
+
+TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
+    const ProgramRun help = Run_program(kNoDisplay, "--help");
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_EQ(help.out.rfind("Usage: hp54200a ", 0), 0u);
+    for (const char* named :
+         {"GPIB_LIBRARY", "libgpib.so.0", "GPIB_BOARD", "(default 0)", "GPIB_ADDRESS",
+          "(default 5)", "libhp54200a_sim.so", "~/junk/", "vistrel.wmf"})
+        EXPECT_NE(help.out.find(named), std::string::npos) << named;
+    EXPECT_EQ(help.err, "");
+
+    const ProgramRun version = Run_program(kNoDisplay, "--version");
+    EXPECT_EQ(version.status, 0) << version.err;
+    EXPECT_EQ(version.out, "hp54200a " HP54200A_VERSION "\n");
+}
+
+TEST(CommandLine, UnknownArgumentPrintsTheUsageAndExits2) {
+    // Qt takes -platform and its value; what is left is refused.
+    const ProgramRun r =
+        Run_program("QT_QPA_PLATFORM=offscreen", "-platform offscreen --frobnicate");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("hp54200a: unknown argument \"--frobnicate\"\n"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("Usage: hp54200a "), std::string::npos);
+}
+
+TEST(CommandLine, RefusedBusAddressIsReportedBeforeAnyDriverIsLoaded) {
+    // The refusal's box is modal and nobody closes it offscreen: the run is cut short by
+    // timeout, and what matters is the line on standard error and that no driver was tried.
+    const ProgramRun r = Run_program(
+        "QT_QPA_PLATFORM=offscreen GPIB_ADDRESS=31 GPIB_LIBRARY=/nonexistent timeout 3", "");
+    // (Qt may say things of its own on standard error too.)
+    EXPECT_NE(r.err.find("hp54200a: GPIB_ADDRESS=\"31\" is not a valid GPIB primary address: "
+                         "use a number from 0 to 30.\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("cannot load"), std::string::npos);
+}
+
+}  // namespace
