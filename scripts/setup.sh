@@ -1,14 +1,32 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing the program need (only the
-# missing ones), then configures and builds into the given folder with the given CMake options.
-# Usage: scripts/setup.sh BUILD_DIR [cmake options...]
+# Installs the Debian packages a task needs (only the missing ones), then configures and builds
+# into the given folder with the given CMake options.
+# Usage: scripts/setup.sh [--for run|test|bench] [--targets "t1 t2"] BUILD_DIR [cmake options...]
+#   run    the program and the simulated scope (the default)
+#   test   also GoogleTest, the tools the tests drive (Xvfb, xclip, libwmf, packaging tools)
+#   bench  also Google Benchmark
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+purpose=run
+targets=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --for) purpose=$2; shift 2 ;;
+    --targets) read -ra targets <<<"$2"; shift 2 ;;
+    *) break ;;
+  esac
+done
 build=${1:?build folder}
 shift
 
-packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
-          fonts-liberation2 fontconfig libwmf-bin xvfb xclip x11-utils clang libclang-rt-14-dev)
+packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev fonts-liberation2 fontconfig)
+case "$purpose" in
+  run) ;;
+  test) packages+=(libgtest-dev libgmock-dev libwmf-bin xvfb xclip x11-utils
+                   dpkg-dev file desktop-file-utils groff-base) ;;
+  bench) packages+=(libbenchmark-dev) ;;
+  *) echo "setup.sh: --for run, test or bench" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -22,4 +40,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build" -j "$(nproc)"
+if [ ${#targets[@]} -gt 0 ]; then
+  cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+else
+  cmake --build "$build" -j "$(nproc)"
+fi

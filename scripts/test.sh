@@ -1,22 +1,53 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: a normal build, then a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on any failure or finding.
+# AddressSanitizer and UndefinedBehaviorSanitizer; in between, the fuzz targets are built with
+# the main compiler and replay their corpus. Exits non-zero on any failure or finding.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
+passed_total=0
+failed_total=0
+
+# Runs one build's suite with a banner before and a one-line summary after.
+run_suite() {
+  local name=$1 dir=$2 log rc=0
+  echo
+  echo "======== $name: running the suite in ${dir#$here/} ========"
+  log=$(mktemp)
+  (cd "$dir" && ctest --output-on-failure -j "$jobs") 2>&1 | tee "$log" || rc=$?
+  local line total failed
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 || true)
+  rm -f "$log"
+  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+  failed=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  if [ -z "$line" ]; then total=0; failed=1; fi
+  passed_total=$((passed_total + total - failed))
+  failed_total=$((failed_total + failed))
+  echo "======== $name: $((total - failed)) of $total tests passed ========"
+  return "$rc"
+}
+
+common=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr)
+status=0
 
 # Optimised without debug information: the test programs compile much faster that way.
-"$here/scripts/setup.sh" "$here/build-test" -DCMAKE_BUILD_TYPE=Release -DHP_BENCH=OFF \
-  -DCMAKE_CXX_FLAGS_RELEASE="-O2"
-(cd "$here/build-test" && ctest --output-on-failure -j "$jobs")
+"$here/scripts/setup.sh" --for test "$here/build-test" "${common[@]}" -DCMAKE_CXX_FLAGS_RELEASE="-O2"
+run_suite "normal build" "$here/build-test" || status=1
 
 # The fuzz targets with the main compiler: they replay their seed corpus once, so that a change
 # to the link they drive cannot leave them unbuildable.
+echo
+echo "======== fuzz targets: built with $(c++ --version | head -1), replaying the corpus ========"
 cmake -S "$here/fuzz" -B "$here/build-fuzz" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$here/build-fuzz" -j "$jobs"
 "$here/build-fuzz/fuzz_preamble" "$here/fuzz/corpus/preamble"
 "$here/build-fuzz/fuzz_reply_trim" "$here/fuzz/corpus/reply_trim"
 
-"$here/scripts/setup.sh" "$here/build-asan" -DHP_SANITIZE=ON -DHP_BENCH=OFF \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O1 -g1"
-(cd "$here/build-asan" && ctest --output-on-failure -j "$jobs")
+"$here/scripts/setup.sh" --for test "$here/build-asan" "${common[@]}" -DHP_SANITIZE=ON \
+  -DCMAKE_CXX_FLAGS_RELEASE="-O1 -g1"
+run_suite "ASan+UBSan build" "$here/build-asan" || status=1
+
+echo
+# Both builds together, in the plain form CI reads.
+echo "total: $passed_total passed, $failed_total failed"
+exit "$status"
