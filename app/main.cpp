@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/qt_dialogs.h"
 #include "dsp/eng_format.h"
+#include "vistrel/metafile.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -17,6 +18,9 @@ int main(int argc, char* argv[]) {
     app::set_platform(&platform);
     form.show();
     const int status = QApplication::exec();
+    // The plotting unit's end: its grid-line lists released and the metafile name cleared,
+    // after Quit or the close box alike.
+    vistrel::ReleaseMetafileWriter();
     app::set_platform(nullptr);
     return status;
 }
