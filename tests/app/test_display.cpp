@@ -204,6 +204,8 @@ TEST_F(DisplayTest, TimeUnitFromTheEndOfTheRecord) {
         {1.0, "time (milliseconds)", 1000.0f},
         // The double nearest 0.0011 lies just above the extended-precision limit.
         {0.0011, "time (milliseconds)", 1.1f},
+        // The double nearest 0.001 lies above the extended 0.001 but not above 0.0011.
+        {0.001, "time (microseconds)", 1000.0f},
         {0.0005, "time (microseconds)", 500.0f},
         {1.1e-6, "time (microseconds)", 1.1f},
         {1e-6, "time (nanoseconds)", 1000.0f},
