@@ -44,9 +44,11 @@ WaveformView View_of(const model::TWaveformRecord& r) {
             r.y_max, r.v_min,  r.v_max, r.clipped_high, r.clipped_low};
 }
 
+// The scale is an extended value: a time times its scale is evaluated in extended precision and
+// rounded once, to the single that the plotting unit takes.
 struct TimeUnit {
     const char* caption;
-    double scale;
+    long double scale;
 };
 
 // The unit of the time axis from the end of the record. The limits are held in extended
@@ -54,12 +56,12 @@ struct TimeUnit {
 TimeUnit Time_unit(double x_max) {
     const long double end = x_max;
     if (end >= 1.1L)
-        return {"time (seconds)", 1.0};
+        return {"time (seconds)", 1.0L};
     if (end > 0.0011L)
-        return {"time (milliseconds)", 1e3};
+        return {"time (milliseconds)", 1e3L};
     if (end > 1.1e-6L)
-        return {"time (microseconds)", 1e6};
-    return {"time (nanoseconds)", 1e9};
+        return {"time (microseconds)", 1e6L};
+    return {"time (nanoseconds)", 1e9L};
 }
 
 // The sample count shared by both channels, within the record's arrays.

@@ -10,6 +10,7 @@
 #include "dsp/eng_format.h"
 #include "platform/platform.h"
 #include "scope/bus_address.h"
+#include "vistrel/metafile.h"
 
 int main(int argc, char* argv[]) {
     switch (app::Early_action(argc, argv)) {
@@ -37,6 +38,9 @@ int main(int argc, char* argv[]) {
     scope::Configure_bus_address();
     form.show();
     const int status = QApplication::exec();
+    // The plotting unit's end: its grid-line lists released and the metafile name cleared,
+    // after Quit or the close box alike.
+    vistrel::ReleaseMetafileWriter();
     platform::set_current(nullptr);
     return status;
 }

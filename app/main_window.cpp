@@ -212,13 +212,15 @@ void TForm1::connect_handlers() {
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
     // A choice from the list, even of the entry already shown, sets the output flags again.
     connect(ComboBox1, &QComboBox::activated, this, [this] { Get_output_format(); });
-    // The count boxes change both when an entry is picked and when the operator types.
-    connect(ComboBox2, &QComboBox::currentIndexChanged, this,
-            [this] { Get_ch_1_averaging_times(); });
-    connect(ComboBox2, &QComboBox::editTextChanged, this, [this] { Get_ch_1_averaging_times(); });
-    connect(ComboBox3, &QComboBox::currentIndexChanged, this,
-            [this] { Get_ch_2_averaging_times(); });
-    connect(ComboBox3, &QComboBox::editTextChanged, this, [this] { Get_ch_2_averaging_times(); });
+    // The count boxes change when an entry is picked, also the one already shown (channel 2's
+    // box shows "5" before any count is set), and when the operator types.
+    for (QComboBox* box : {ComboBox2, ComboBox3}) {
+        const auto handler = box == ComboBox2 ? &TForm1::Get_ch_1_averaging_times
+                                              : &TForm1::Get_ch_2_averaging_times;
+        connect(box, &QComboBox::activated, this, handler);
+        connect(box, &QComboBox::currentIndexChanged, this, handler);
+        connect(box, &QComboBox::editTextChanged, this, handler);
+    }
 
     RadioGroup1->on_click = [this] { RadioGroup1Click(); };
     RadioGroup2->on_click = [this] { RadioGroup2Click(); };

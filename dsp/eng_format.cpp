@@ -12,10 +12,55 @@ namespace dsp {
 
 namespace {
 
+// The code points of Windows-1252's bytes 0x80..0x9F (0 where the byte is unassigned); bytes
+// below 0x80 and from 0xA0 on stand for the code point of the same number.
+constexpr char32_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// The Windows-1252 byte of a code point, or -1 when the code page has none.
+int Cp1252_byte(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<int>(c);
+    for (int i = 0; i < 32; ++i) {
+        if (kCp1252High[i] != 0 && kCp1252High[i] == c)
+            return 0x80 + i;
+    }
+    return -1;
+}
+
+// Decodes one UTF-8 sequence at text[i], advancing i; false for a malformed sequence.
+bool Next_code_point(const std::string& text, std::size_t& i, char32_t& c) {
+    const auto lead = static_cast<unsigned char>(text[i++]);
+    int more = 0;
+    if (lead < 0x80) {
+        c = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+        c = lead & 0x1Fu;
+        more = 1;
+    } else if ((lead & 0xF0) == 0xE0) {
+        c = lead & 0x0Fu;
+        more = 2;
+    } else if ((lead & 0xF8) == 0xF0) {
+        c = lead & 0x07u;
+        more = 3;
+    } else {
+        return false;
+    }
+    for (; more > 0; --more) {
+        if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
+            return false;
+        c = (c << 6) | (static_cast<unsigned char>(text[i++]) & 0x3Fu);
+    }
+    return true;
+}
+
 std::string System_separator() {
     try {
         const std::locale user("");
-        return std::string(1, std::use_facet<std::numpunct<char>>(user).decimal_point());
+        return Windows1252_separator(
+            std::string(1, std::use_facet<std::numpunct<char>>(user).decimal_point()));
     } catch (const std::exception&) {
         // An environment naming a locale the system does not have.
         return ".";
@@ -27,24 +72,26 @@ std::string& Separator() {
     return sep;
 }
 
+// The multipliers are extended values, like the limits, so that the scaled value is rounded
+// once, when the double receives it.
 struct Scale {
     const char* suffix;
-    double multiplier;
+    long double multiplier;
 };
 
 Scale Choose_scale(double x) {
     const long double v = x;
     if (v > 1100000.0L)
-        return {" M", 1e-6};
+        return {" M", 1e-6L};
     if (v > 1100.0L)
-        return {" k", 1e-3};
+        return {" k", 1e-3L};
     if (v > 1.1L)
-        return {" ", 1.0};
+        return {" ", 1.0L};
     if (v > 0.0011L)
-        return {" m", 1e3};
+        return {" m", 1e3L};
     if (v > 1.1e-6L)
-        return {" \xB5", 1e6};
-    return {" n", 1e9};
+        return {" \xB5", 1e6L};
+    return {" n", 1e9L};
 }
 
 // General format: up to 15 significant digits, no trailing zeros, fixed notation unless more
@@ -62,17 +109,29 @@ std::string General_text(long double v) {
 
 }  // namespace
 
+std::string Windows1252_separator(const std::string& utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t c = 0;
+        const int byte = Next_code_point(utf8, i, c) ? Cp1252_byte(c) : -1;
+        if (byte < 0)
+            return ".";
+        out += static_cast<char>(byte);
+    }
+    return out.empty() ? "." : out;
+}
+
 const std::string& Decimal_separator() {
     return Separator();
 }
 
 void Set_decimal_separator(const std::string& separator) {
-    Separator() = separator.empty() ? System_separator() : separator;
+    Separator() = separator.empty() ? System_separator() : Windows1252_separator(separator);
 }
 
 std::string Format_eng(const std::string& prefix, double value) {
     const Scale scale = Choose_scale(value);
-    const double y = value * scale.multiplier;
+    const auto y = static_cast<double>(value * scale.multiplier);
     const long double thousandths = std::nearbyint(static_cast<long double>(y) * 1000.0L);
     // Beyond the 64-bit range (the scope's 9.9E+37 "no value" reply, for one) the rounding to
     // three decimals means nothing; the scaled value is shown as it is.

@@ -10,10 +10,14 @@ namespace dsp {
 // the unit. Strings are Windows-1252.
 std::string Format_eng(const std::string& prefix, double value);
 
-// The decimal separator used by Format_eng: the user's locale unless one was set.
+// The decimal separator used by Format_eng, in Windows-1252: the user's locale unless one was
+// set.
 const std::string& Decimal_separator();
-// Sets the separator (the window passes the system locale's); an empty text restores the
-// default taken from the C++ global/system locale.
+// Sets the separator from its UTF-8 text (the window passes the system locale's); an empty text
+// restores the default taken from the C++ global/system locale.
 void Set_decimal_separator(const std::string& separator);
+// The Windows-1252 text of a UTF-8 separator; "." when the code page lacks one of its
+// characters (the Arabic decimal separator U+066B, for one) or the text is not UTF-8.
+std::string Windows1252_separator(const std::string& utf8);
 
 }  // namespace dsp

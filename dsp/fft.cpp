@@ -20,23 +20,23 @@ bool Power_of_two(int32_t n) {
     return n > 0 && (n & (n - 1)) == 0;
 }
 
-struct Twiddle {
-    double dre;
-    double dim;
-};
-
-Twiddle Twiddle_step(double theta) {
-    const double s = std::sin(theta / 2);
-    return {-2.0 * s * s, std::sin(theta)};
-}
-
-void Advance(const Twiddle& step, double& ure, double& uim) {
-    const double old = ure;
-    ure = ure * step.dre - uim * step.dim + ure;
-    uim = uim * step.dre + old * step.dim + uim;
-}
-
 }  // namespace
+
+// The sines are extended sines of the double angles, and the increments and the recurrence are
+// evaluated in extended precision from their double operands: each double is rounded once, when
+// it receives its value.
+Twiddle Twiddle_step(double theta) {
+    const long double s = std::sin(static_cast<long double>(theta / 2));
+    return {static_cast<double>(-2.0L * s * s),
+            static_cast<double>(std::sin(static_cast<long double>(theta)))};
+}
+
+void Advance_twiddle(const Twiddle& step, double& ure, double& uim) {
+    const long double re = ure;
+    const long double im = uim;
+    ure = static_cast<double>(re * step.dre - im * step.dim + re);
+    uim = static_cast<double>(im * step.dre + re * step.dim + im);
+}
 
 void Complex_fft(std::span<long double> data, int32_t nn, int sign) {
     if (!Power_of_two(nn) || data.size() < static_cast<size_t>(2) * nn + 1)
@@ -80,7 +80,7 @@ void Complex_fft(std::span<long double> data, int32_t nn, int sign) {
                 d[p] = xr + tr;
                 d[p + 1] = xi + ti;
             }
-            Advance(tw, ure, uim);
+            Advance_twiddle(tw, ure, uim);
         }
         span = step;
     }
@@ -123,7 +123,7 @@ void Real_fft(std::span<long double> data, int32_t n, int sign) {
         d[p2] = ai + cr * bi + ci * br;
         d[p3] = ar - cr * br + ci * bi;
         d[p4] = -ai + cr * bi + ci * br;
-        Advance(tw, ure, uim);
+        Advance_twiddle(tw, ure, uim);
     }
     if (sign == 1)
         d[2] = d[2 * n + 1];

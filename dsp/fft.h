@@ -42,6 +42,15 @@ void Compute_spectrum(int channel);
 // F(1)..F(n - 1). Does nothing when data is too short or n is not a power of two.
 void Real_fft(std::span<long double> data, int32_t n, int sign);
 
+// One stage's twiddle increment for the angle theta: dre = -2 sin^2(theta / 2), dim = sin theta.
+struct Twiddle {
+    double dre;
+    double dim;
+};
+Twiddle Twiddle_step(double theta);
+// Advances the twiddle (ure, uim) by one step of the trigonometric recurrence.
+void Advance_twiddle(const Twiddle& step, double& ure, double& uim);
+
 // In-place radix-2 transform of nn complex values held as re/im pairs in data[1..2nn]. Does
 // nothing when data is too short or nn is not a power of two.
 void Complex_fft(std::span<long double> data, int32_t nn, int sign);

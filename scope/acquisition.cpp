@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <limits>
 #include <system_error>
@@ -69,21 +70,8 @@ double Store_real(const std::string& field, const char* name) {
     return static_cast<double>(c.value);
 }
 
-// The block's samples arrive right after the header bytes, so a read that lands one byte into
-// a word row puts the stray header byte into the unused code 0 and sample j's two bytes, low
-// byte first, into code j. Placing byte by byte keeps that true whatever the host byte order.
-void Store_word_row_bytes(model::WordRow& row, const uint8_t* bytes, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t offset = i + 1;  // byte offset within the row's storage
-        uint16_t& code = row[static_cast<std::size_t>(offset / 2)];
-        const uint16_t b = bytes[i];
-        if (offset % 2 == 0) {
-            code = static_cast<uint16_t>((code & 0xFF00u) | b);
-        } else {
-            code = static_cast<uint16_t>((code & 0x00FFu) | (b << 8));
-        }
-    }
-}
+// A word row holds its codes as the bytes arrive, low byte first: the host must store them so.
+static_assert(std::endian::native == std::endian::little, "word rows need a little-endian host");
 
 // The count the driver reports for a read, never more than was asked for.
 int32_t Received(int32_t requested) {
@@ -260,12 +248,14 @@ void Get_waveform_data(int channel) {
             Call_ibrd(Link.Device, reinterpret_cast<char*>(row.data()), requested);
             Check_gpib_status("Unable to read data");
         } else {
-            std::array<uint8_t, 2 * (model::kMaxIndex + 1)> bytes;
+            // The read lands one byte into the row, so that the count's low byte takes the
+            // unused high byte of code 0 and sample j's two bytes, low byte first, make code j.
+            // Like the byte rows, the row is read into directly: whatever the driver does not
+            // fill keeps the row's earlier codes, whatever count it reports.
+            model::WordRow& row = model::Raw_word_sets[static_cast<std::size_t>(s)];
             const int32_t requested = 2 * points + 1;
-            Call_ibrd(Link.Device, reinterpret_cast<char*>(bytes.data()), requested);
+            Call_ibrd(Link.Device, reinterpret_cast<char*>(row.data()) + 1, requested);
             Check_gpib_status("Unable to read data");
-            Store_word_row_bytes(model::Raw_word_sets[static_cast<std::size_t>(s)], bytes.data(),
-                                 Received(requested));
         }
         Wait_ms(100);
     }

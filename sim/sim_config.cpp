@@ -227,6 +227,7 @@ Config read_config() {
     cfg.timeout_write = parse_write_faults(env("HP_SIM_TIMEOUT_WRITE"));
     cfg.fail_read = parse_counts(env("HP_SIM_FAIL_READ"));
     cfg.timeout_read = parse_counts(env("HP_SIM_TIMEOUT_READ"));
+    cfg.overcount_read = parse_counts(env("HP_SIM_OVERCOUNT_READ"));
 
     long n = 0;
     if (auto v = env("HP_SIM_BLOCK_SAMPLES"); v && parse_number(*v, n))

@@ -48,6 +48,7 @@ struct Config {
     std::vector<CallFault> timeout_write;
     std::vector<long> fail_read;
     std::vector<long> timeout_read;
+    std::vector<long> overcount_read;  // reads that report the count asked, not the count sent
 
     std::optional<long> block_samples;          // samples actually carried by a DATA? block
     std::optional<int> preamble_lines;          // lines of WAVEFORM? actually sent

@@ -1,6 +1,6 @@
 // Linked into every test program: the environment the tests expect (the simulated scope's
-// location, the offscreen Qt platform) when they are not run through CTest, and the sanitizer
-// settings, which the runtimes read before main.
+// location, the tests' reference files, the offscreen Qt platform) when they are not run through
+// CTest, and the sanitizer settings, which the runtimes read before main.
 #include <cstdlib>
 
 extern "C" const char* __lsan_default_suppressions() {
@@ -20,6 +20,7 @@ const bool environment_set = [] {
     setenv("HP_SIM_LIBRARY", HP_SIM_LIBRARY_PATH, 0);
     setenv("HP_SIM_DIR", HP_SIM_DIR_PATH, 0);
     setenv("HP_BUILD_DIR", HP_BUILD_DIR_PATH, 0);
+    setenv("HP_TESTS_DIR", HP_TESTS_DIR_PATH, 0);
     return true;
 }();
 

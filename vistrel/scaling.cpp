@@ -141,7 +141,7 @@ LinearSteps ChooseLinearStep(int32_t lengthPx, int32_t intervals, float lo, floa
     constexpr int kMaxRetries = 100;
     float factor = 1.0f;
     for (int retry = 0; retry <= kMaxRetries; ++retry) {
-        float v = Single(Extended{span} / (intervals + Extended{0.000001}) * factor);
+        float v = Single(Extended{span} / (intervals + 0.000001L) * factor);
         float w = 1.0f;
         int32_t decimals = 0;
         while (v >= 5.0f) {
@@ -231,7 +231,9 @@ std::string FormatTickValue(int32_t decimals, float value) {
     }
     if (decimals <= 0)
         return Fixed(value, 0);
-    if (std::fabs(value) >= 0.01f)
+    // 0.01 is an extended value: the single nearest it (0.0099999998) lies below and takes the
+    // exponent form.
+    if (Extended{std::fabs(value)} >= 0.01L)
         return Fixed(value, decimals);
     int32_t k = 0;
     do {

@@ -204,9 +204,14 @@ TEST_F(DisplayTest, TimeUnitFromTheEndOfTheRecord) {
         {1.0, "time (milliseconds)", 1000.0f},
         // The double nearest 0.0011 lies just above the extended-precision limit.
         {0.0011, "time (milliseconds)", 1.1f},
+        // The double nearest 0.001 lies above the extended 0.001 but not above 0.0011.
+        {0.001, "time (microseconds)", 1000.0f},
         {0.0005, "time (microseconds)", 500.0f},
         {1.1e-6, "time (microseconds)", 1.1f},
         {1e-6, "time (nanoseconds)", 1000.0f},
+        // The product is rounded once, to the single the axis takes: 512.00003 us rounded first
+        // to a double lands on the tie between two singles and would read 512.
+        {0x1.0c6f7b17ce52ep-11, "time (microseconds)", 0x1.000002p+9f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.x_max);
@@ -214,7 +219,7 @@ TEST_F(DisplayTest, TimeUnitFromTheEndOfTheRecord) {
         model::Waveforms[1].x_max = c.x_max;
         Draw_alone(1);
         EXPECT_TRUE(Has_text(c.caption));
-        EXPECT_FLOAT_EQ(vistrel::plot.XMax, c.axis_end);
+        EXPECT_EQ(vistrel::plot.XMax, c.axis_end);
     }
 }
 

@@ -3,6 +3,7 @@
 // recorded boxes and waits, and the simulator's bus traffic log.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -311,6 +312,41 @@ TEST_F(MainWindowTest, AveragingLineCarriesThePickedCount) {
     click(form->RadioGroup9->button(1));
     EXPECT_EQ(status_lines(), (std::vector<std::string>{"Averaging 20 data sets for ch 1",
                                                         "Averaging 2 data sets for ch 2"}));
+}
+
+// Picking from the list is a change even for the entry the box already shows: channel 2's box
+// shows "5" from the start while its count is still 0.
+TEST_F(MainWindowTest, PickingTheShownEntrySetsTheCount) {
+    struct Case {
+        const char* name;
+        QComboBox* TForm1::*box;
+        int index;
+        RadioGroup* TForm1::*averaging;
+        const char* line;
+    } cases[] = {
+        {"ch2 picks its shown 5", &TForm1::ComboBox3, 1, &TForm1::RadioGroup9,
+         "Averaging 5 data sets for ch 2"},
+        {"ch1 box set to 20, then 20 picked", &TForm1::ComboBox2, 3, &TForm1::RadioGroup8,
+         "Averaging 20 data sets for ch 1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QComboBox* box = (*form).*c.box;
+        if (box->currentIndex() != c.index) {
+            box->setCurrentIndex(c.index);
+            model::Waveforms = {};  // the box shows the entry, the count is not set
+        }
+        ASSERT_EQ(box->currentIndex(), c.index);
+        form->ScrollBox->ensureWidgetVisible(box);
+        box->showPopup();
+        QAbstractItemView* list = box->view();
+        ASSERT_TRUE(list->isVisible());
+        const QRect item = list->visualRect(box->model()->index(c.index, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+        click(((*form).*c.averaging)->button(1));
+        ASSERT_FALSE(status_lines().empty());
+        EXPECT_EQ(status_lines().back(), c.line);
+    }
 }
 
 TEST_F(MainWindowTest, AboutShowsOneInformationBoxAndChangesNothing) {

@@ -34,6 +34,11 @@ TEST_F(EngFormat, ScalesAndRounding) {
         {"negative_is_nano", "", -0.5, "-500000000 n"},
         {"tie_goes_to_even", "", 2.0625, "2.062 "},
         {"tie_goes_to_even_upwards", "", 2.1875, "2.188 "},
+        // Halfway thousandths scaled by the extended multiplier, rounded once into the double
+        // (reference: exact-rational model, tools/exact_reference.py); a double multiplier
+        // would give "394.999 k" and "1.13 M".
+        {"kilo_tie_with_extended_multiplier", "", 394998.5, "394.998 k"},
+        {"mega_tie_with_extended_multiplier", "", 1130500, "1.131 M"},
         {"nearest_double_to_1_1_is_above_the_limit", "", 1.1, "1.1 "},
         {"nearest_double_to_0_0011_is_above_the_limit", "", 0.0011, "1.1 m"},
         {"nearest_double_to_1_1e-6_is_above_the_limit", "", 1.1e-6, "1.1 \xB5"},
@@ -54,6 +59,30 @@ TEST_F(EngFormat, UsesTheLocaleDecimalSeparator) {
     EXPECT_EQ(dsp::Decimal_separator(), ",");
     EXPECT_EQ(dsp::Format_eng(" [V=", 0.7071), " [V=707,1 m");
     EXPECT_EQ(dsp::Format_eng("", 500), "500 ");
+}
+
+// The titles are Windows-1252: a separator is converted, and one the code page lacks becomes ".".
+TEST_F(EngFormat, SeparatorIsConvertedToWindows1252) {
+    const struct {
+        const char* name;
+        const char* utf8;
+        const char* text;
+    } cases[] = {
+        {"comma", ",", "707,1 m"},
+        {"arabic_decimal_separator", "\u066B", "707.1 m"},
+        {"middle_dot_has_a_byte", "\u00B7",
+         "707\xB7"
+         "1 m"},
+        {"single_quote_mark_has_a_byte", "\u2019",
+         "707\x92"
+         "1 m"},
+        {"not_utf8", "\xD9", "707.1 m"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dsp::Set_decimal_separator(c.utf8);
+        EXPECT_EQ(dsp::Format_eng("", 0.7071), c.text);
+    }
 }
 
 TEST_F(EngFormat, EmptySeparatorRestoresTheDefault) {

@@ -149,17 +149,30 @@ TEST_F(AcquisitionTest, LastSampleLandsAtPositionNInBothFormats) {
 TEST_F(AcquisitionTest, ShortBlockLeavesTheRestOfTheRow) {
     struct Case {
         const char* format;
-    } cases[] = {{"1"}, {"2"}};
+        const char* overcount;  // the sample read (the 7th) reports the count it asked for
+    } cases[] = {{"1", ""}, {"2", ""}, {"1", "7"}, {"2", "7"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.format);
+        SCOPED_TRACE(std::string(c.format) + " overcount " + c.overcount);
         harness.set("HP_SIM_CH1_FORMAT", c.format);
         harness.set("HP_SIM_BLOCK_SAMPLES", "100");
+        harness.set("HP_SIM_OVERCOUNT_READ", c.overcount);
         Connect();
         Fill_raw_sets(0x5A, 0x5A5A);
         Acquire(1);
         EXPECT_TRUE(rec.platform.boxes.empty());
         const bool bytes = c.format[0] == '1';
-        // 100 samples and the block's CR LF arrive; everything after them is as it was.
+        const std::string asked = "count=" + std::to_string(bytes ? 501 : 1001);
+        int sample_reads = 0;
+        for (const auto& e : harness.log()) {
+            if (e.function != "ibrd" || e.args.find(asked) == std::string::npos)
+                continue;
+            ++sample_reads;
+            EXPECT_EQ(e.ibcnt, *c.overcount != 0 ? std::stol(asked.substr(6))
+                                                 : static_cast<long>(e.data.size()));
+        }
+        EXPECT_EQ(sample_reads, 1);
+        // 100 samples and the block's CR LF arrive; everything after them is as it was, also
+        // when the driver reports more bytes than it delivered.
         const int first_untouched = bytes ? 103 : 102;
         for (int k = first_untouched; k <= model::kMaxIndex; ++k) {
             const int stored = bytes ? Raw_byte_sets[1][k] : Raw_word_sets[1][k];

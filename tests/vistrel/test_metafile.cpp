@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support_recording_canvas.h"
@@ -139,6 +140,34 @@ TEST_F(MetafileTest, EmptyPictureWithArialHasTheFixedLayout) {
     EXPECT_EQ(records[4].params, (Words{400, 600}));
     EXPECT_EQ(records[13].params, (Words{400, 600, 0, 0}));
     EXPECT_EQ(records[14].params, (Words{1}));
+}
+
+// The record tests above compare with the writer's own names; here each name is pinned once to
+// its number in the RecordType table of the WMF format ([MS-WMF] 2.1.1.1).
+TEST(MetafileFunctions, AreTheNumbersOfTheWmfRecordTable) {
+    using namespace vistrel;
+    const std::pair<MetaFunction, std::uint16_t> table[] = {
+        {MetaEof, 0x0000},
+        {MetaSetBkMode, 0x0102},
+        {MetaSetMapMode, 0x0103},
+        {MetaSetTextCharExtra, 0x0108},
+        {MetaSetTextColor, 0x0209},
+        {MetaSetWindowOrg, 0x020B},
+        {MetaSetWindowExt, 0x020C},
+        {MetaLineTo, 0x0213},
+        {MetaMoveTo, 0x0214},
+        {MetaSelectObject, 0x012D},
+        {MetaSetTextAlign, 0x012E},
+        {MetaDeleteObject, 0x01F0},
+        {MetaCreatePenIndirect, 0x02FA},
+        {MetaCreateFontIndirect, 0x02FB},
+        {MetaCreateBrushIndirect, 0x02FC},
+        {MetaRectangle, 0x041B},
+        {MetaSetPixel, 0x041F},
+        {MetaTextOut, 0x0521},
+        {MetaEscape, 0x0626},
+    };
+    for (const auto& [function, number] : table) EXPECT_EQ(function, number) << std::hex << number;
 }
 
 TEST_F(MetafileTest, CommentRecordPacksTheTextWithATrailingBlank) {
