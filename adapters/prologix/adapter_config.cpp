@@ -53,10 +53,10 @@ std::vector<std::string> setup_commands(Dialect dialect, int pad, int sad, long 
     // manual, ++savecfg), so it never gets one.
     if (dialect == Dialect::prologix)
         out.push_back("++savecfg 0");
-    out.push_back("++mode 1");  // controller (Prologix 8.12 mode; AR488 ++mode)
-    out.push_back("++auto 0");  // no read-after-write: replies only on "++read" (8.2 auto)
-    out.push_back("++eoi 1");   // EOI with the last byte of every write (8.4 eoi)
-    out.push_back("++eos 3");   // nothing appended to writes (8.5 eos: 3 = none)
+    out.push_back("++mode 1");        // controller (Prologix 8.12 mode; AR488 ++mode)
+    out.push_back("++auto 0");        // no read-after-write: replies only on "++read" (8.2 auto)
+    out.push_back("++eoi 1");         // EOI with the last byte of every write (8.4 eoi)
+    out.push_back("++eos 3");         // nothing appended to writes (8.5 eos: 3 = none)
     out.push_back("++eot_enable 1");  // mark EOI on reads (8.6 eot_enable)
     out.push_back("++eot_char " + std::to_string(static_cast<int>(kEndMarker)));  // 8.7
     // A secondary address travels as 96..126, the driver's own 0x60..0x7E (Prologix 8.1 addr;

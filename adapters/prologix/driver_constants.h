@@ -27,9 +27,8 @@ inline constexpr int kNoAddr = 0xFFFF;
 // The limit of a T-code (TNONE .. T1000s) in milliseconds; 0 = no limit, -1 = not a T-code.
 inline long timeout_code_ms(int code) {
     // T10us..T3ms round up to 1 ms: the host cannot time anything shorter.
-    static constexpr long kMs[] = {0,    1,     1,     1,      1,      1,      3,     10,    30,
-                                   100,  300,   1000,  3000,   10000,  30000,  100000, 300000,
-                                   1000000};
+    static constexpr long kMs[] = {0,   1,   1,    1,    1,     1,     3,      10,     30,
+                                   100, 300, 1000, 3000, 10000, 30000, 100000, 300000, 1000000};
     if (code < 0 || code >= static_cast<int>(sizeof kMs / sizeof kMs[0]))
         return -1;
     return kMs[code];

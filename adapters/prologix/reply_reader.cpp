@@ -135,7 +135,7 @@ ReadOutcome ReplyReader::read(char* dest, long count, Clock::time_point deadline
                 break;
             case Fetch::quiet:
                 if (marker_held_)
-                    end_reply();  // silence after the marker: it was the end
+                    end_reply();                        // silence after the marker: it was the end
                 else if ((out.error = request()) != 0)  // the adapter gave up: ask again
                     return out;
                 break;

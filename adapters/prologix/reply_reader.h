@@ -45,12 +45,12 @@ class ReplyReader {
 
     Port* port_ = nullptr;
     long quiet_ms_ = 100;
-    std::string pending_;      // received, not yet delivered
-    std::size_t taken_ = 0;    // of pending_
-    bool active_ = false;      // a "++read" is out and its reply has not ended
-    bool complete_ = false;    // the end marker of the current reply has been seen
-    bool marker_held_ = false; // a marker byte whose meaning the next byte (or silence) tells
-    bool text_ = true;         // every byte so far is printable ASCII, CR or LF
+    std::string pending_;       // received, not yet delivered
+    std::size_t taken_ = 0;     // of pending_
+    bool active_ = false;       // a "++read" is out and its reply has not ended
+    bool complete_ = false;     // the end marker of the current reply has been seen
+    bool marker_held_ = false;  // a marker byte whose meaning the next byte (or silence) tells
+    bool text_ = true;          // every byte so far is printable ASCII, CR or LF
     bool must_settle_ = false;
     char last_[2] = {0, 0};
     int error_ = 0;

@@ -181,7 +181,8 @@ CallResult Session::clear() {
 }
 
 CallResult Session::reset_address() {
-    return command("++addr " + std::to_string(pad_) + (sad_ != 0 ? " " + std::to_string(sad_) : ""));
+    return command("++addr " + std::to_string(pad_) +
+                   (sad_ != 0 ? " " + std::to_string(sad_) : ""));
 }
 
 CallResult Session::command(const std::string& line) {
