@@ -172,7 +172,7 @@ void FakeAdapter::serve_connection(int fd) {
     leading_plus_ = 0;
     char buffer[4096];
     bool hangup = false;
-    while (!gone_ && wait_readable(fd, 10, hangup) && !hangup) {
+    while (!gone_ && wait_readable(fd, -1, hangup) && !hangup) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n <= 0) {
             if (n == 0 || errno != EAGAIN)
