@@ -28,6 +28,11 @@ Driver::Driver() {
     bind(ThreadIbsta, "ThreadIbsta");
     bind(ThreadIberr, "ThreadIberr");
     bind(ThreadIbcnt, "ThreadIbcnt");
+    bind(SendIFC, "SendIFC");
+    bind(DevClear, "DevClear");
+    bind(ReadStatusByte, "ReadStatusByte");
+    bind(FindLstn, "FindLstn");
+    bind(WaitSRQ, "WaitSRQ");
 }
 
 Driver::~Driver() {

@@ -13,6 +13,11 @@ class Driver {
     using ibwrt_fn = int (*)(int, const void*, long);
     using ibonl_fn = int (*)(int, int);
     using status_fn = int (*)();
+    using SendIFC_fn = void (*)(int);
+    using DevClear_fn = void (*)(int, short);
+    using ReadStatusByte_fn = void (*)(int, short, short*);
+    using FindLstn_fn = void (*)(int, const short*, short*, int);
+    using WaitSRQ_fn = void (*)(int, short*);
 
     Driver();  // loads the library built beside the tests; fails the test when it cannot
     ~Driver();
@@ -37,6 +42,11 @@ class Driver {
     status_fn ThreadIbsta = nullptr;
     status_fn ThreadIberr = nullptr;
     status_fn ThreadIbcnt = nullptr;
+    SendIFC_fn SendIFC = nullptr;
+    DevClear_fn DevClear = nullptr;
+    ReadStatusByte_fn ReadStatusByte = nullptr;
+    FindLstn_fn FindLstn = nullptr;
+    WaitSRQ_fn WaitSRQ = nullptr;
 
   private:
     void* handle_ = nullptr;
