@@ -10,14 +10,15 @@
 namespace prologix {
 namespace {
 
-// A board that resets when its port opens (Arduino Uno, Nano, Mega: auto-reset on DTR) spends a
-// while in its boot loader and drops what it is sent meanwhile, so "++ver" is repeated.
+// A board that resets when its port opens (Arduino Uno, Nano, Mega: DTR pulses the reset pin,
+// Arduino Playground, "Disabling Auto Reset On Serial Connection") spends a while in its boot
+// loader and drops what it is sent meanwhile, so "++ver" is repeated.
 constexpr long kIdentifyPollMs = 250;
 constexpr long kIdentifyWindowMs = 5000;
 constexpr long kSecondIdentityMs = 500;
 constexpr long kStrayAnswerQuietMs = 100;
-// Beyond the adapter's own time-out, the delay of the transport: a USB serial bridge holds
-// short packets up to 16 ms (FTDI latency timer); a network adds more.
+// Beyond the adapter's own time-out, a margin for the transport: a USB serial bridge may hold a
+// short packet back for some milliseconds, a network for longer.
 constexpr long kSerialDelayMs = 30;
 constexpr long kNetworkDelayMs = 100;
 constexpr std::size_t kLongestLine = 256;

@@ -19,8 +19,9 @@
 //   own (AR488 manual, ++ver, ++id; FWVER in AR488_Config.h). This fake AR488 is customised.
 // - "++clr" sends selected device clear (8.3 clr); "++spoll" answers the status byte in decimal
 //   and "++srq" 0 or 1 (8.17, 8.18); the AR488 adds "++dcl" and "++fndl" (AR488 manual).
-// - An Arduino with auto-reset on DTR restarts when its port is opened and drops what it
-//   receives until its sketch runs: startup_ms.
+// - An Arduino with auto-reset on DTR restarts when its port is opened (Arduino Playground,
+//   "Disabling Auto Reset On Serial Connection") and drops what it receives until its sketch
+//   runs: startup_ms.
 #include "support_fake_adapter.h"
 
 #include <arpa/inet.h>
