@@ -97,6 +97,13 @@ FakeAdapter::~FakeAdapter() {
     }
 }
 
+bool FakeAdapter::wait_closed(int timeout_ms) const {
+    const auto until = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (closed_ == 0 && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return closed_ > 0;
+}
+
 std::vector<std::string> FakeAdapter::commands() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return commands_;
@@ -173,11 +180,13 @@ void FakeAdapter::serve_connection(int fd) {
     leading_plus_ = 0;
     char buffer[4096];
     bool hangup = false;
-    while (!gone_ && wait_readable(fd, -1, hangup) && !hangup) {
+    bool host_closed = false;
+    while (!gone_ && wait_readable(fd, -1, hangup) && !(host_closed = hangup)) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n <= 0) {
-            if (n == 0 || errno != EAGAIN)
-                return;
+            host_closed = n == 0 || errno != EAGAIN;
+            if (host_closed)
+                break;
             continue;
         }
         if (Clock::now() - started < std::chrono::milliseconds(options_.startup_ms))
@@ -185,6 +194,8 @@ void FakeAdapter::serve_connection(int fd) {
         if (!options_.mute)
             take(buffer, static_cast<std::size_t>(n));
     }
+    if (host_closed)
+        ++closed_;
 }
 
 void FakeAdapter::take(const char* data, std::size_t size) {

@@ -70,6 +70,8 @@ class FakeAdapter {
     std::vector<std::string> commands() const;
     // Commands given a value outside the adapter's range.
     int rejected() const { return rejected_; }
+    // Waits up to timeout_ms for the host to close the port; true when it has.
+    bool wait_closed(int timeout_ms) const;
 
   private:
     struct Settings {
@@ -94,6 +96,7 @@ class FakeAdapter {
     mutable std::mutex mutex_;
     std::vector<std::string> commands_;
     std::atomic<int> rejected_{0};
+    std::atomic<int> closed_{0};  // connections the host has closed
     Settings s_;
     std::string line_;
     bool escape_ = false;

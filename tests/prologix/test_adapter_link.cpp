@@ -90,6 +90,8 @@ TEST(AdapterLink, ChannelOneRecordEqualsTheSimulatedScopesOwn) {
         const scope::TWaveformRecord through_adapter =
             Acquire_channel_1(prologix_test::Library_path(), rec.platform);
         unsetenv("PROLOGIX_PORT");
+        // Released without ibonl, as at Quit: unloading the library closes the port.
+        EXPECT_TRUE(adapter.wait_closed(2000));
 
         EXPECT_EQ(scope::Byte_format, std::string(c.format) == "1");
         ASSERT_TRUE(direct.measurement_valid);
