@@ -1,0 +1,121 @@
+// A fake "++" adapter for the driver's tests: a Prologix GPIB-USB or an AR488, on a
+// pseudo-terminal (as a USB serial port) or on loopback TCP (as a GPIB-ETHERNET or an AR488 on
+// WiFi), serving one instrument on a thread of the test. Each behaviour follows the adapter's
+// manual or firmware, cited where it is modelled, so that the driver is checked against the
+// adapters and not against its own reading of them.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fake_adapter {
+
+enum class Dialect { prologix, ar488 };
+enum class Transport { pty, tcp };
+
+// The device at GPIB address 5.
+class Instrument {
+  public:
+    virtual ~Instrument() = default;
+    // One message as it arrived on the bus, ended by EOI.
+    virtual void receive(const std::string& message) = 0;
+    // Everything it has to say, the last byte sent with EOI; empty when it has nothing.
+    virtual std::string talk() = 0;
+    virtual void clear() = 0;  // selected device clear
+};
+
+// The simulated HP 54200A's model, set up from the HP_SIM_* environment.
+class SimulatedScope final : public Instrument {
+  public:
+    SimulatedScope();
+    void receive(const std::string& message) override;
+    std::string talk() override;
+    void clear() override;
+};
+
+// Answers each message with the message itself (or with nothing, when silent).
+class EchoInstrument final : public Instrument {
+  public:
+    std::atomic<bool> silent{false};
+    std::vector<std::string> received;  // read it after a reply has come back
+    void receive(const std::string& message) override;
+    std::string talk() override;
+    void clear() override { reply_.clear(); }
+
+  private:
+    std::string reply_;
+};
+
+struct Options {
+    Dialect dialect = Dialect::prologix;
+    Transport transport = Transport::pty;
+    int startup_ms = 0;            // a board that resets when its port opens
+    bool mute = false;             // never answers "++ver" (nor anything else)
+    bool hang_up_on_read = false;  // the adapter goes away at the first "++read"
+};
+
+class FakeAdapter {
+  public:
+    FakeAdapter(const Options& options, Instrument& instrument);
+    ~FakeAdapter();
+    FakeAdapter(const FakeAdapter&) = delete;
+    FakeAdapter& operator=(const FakeAdapter&) = delete;
+
+    // The value for PROLOGIX_PORT: the pseudo-terminal's path or "127.0.0.1:<port>".
+    const std::string& port() const { return port_; }
+    // The "++" commands received, in order.
+    std::vector<std::string> commands() const;
+    // Commands given a value outside the adapter's range.
+    int rejected() const { return rejected_; }
+    // Waits up to timeout_ms for the host to close the port; true when it has.
+    bool wait_closed(int timeout_ms) const;
+
+  private:
+    struct Settings {
+        int mode = 0;       // as left by whoever used it last: device mode, read-after-write on,
+        int auto_read = 1;  // CR LF appended, no EOI marker, another address
+        int eos = 0;
+        bool eoi = false;
+        bool eot_enable = false;
+        int eot_char = 0;
+        int pad = 10;
+        int sad = 0;
+        long read_tmo_ms = 1000;
+    };
+
+    Options options_;
+    Instrument& instrument_;
+    std::string port_;
+    int listen_fd_ = -1;
+    int fd_ = -1;  // the pty master, or the accepted connection
+    int stop_[2] = {-1, -1};
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> commands_;
+    std::atomic<int> rejected_{0};
+    std::atomic<int> closed_{0};  // connections the host has closed
+    Settings s_;
+    std::string line_;
+    bool escape_ = false;
+    int leading_plus_ = 0;  // unescaped "+" at the start of the line
+    bool gone_ = false;
+
+    void open_pty();
+    void open_tcp();
+    void run();
+    bool wait_readable(int fd, int timeout_ms, bool& hangup);
+    void serve_connection(int fd);
+    void take(const char* data, std::size_t size);
+    void end_line();
+    void command(const std::string& line);
+    void set_value(const std::string& name, const std::string& value);
+    void read_instrument();
+    void send(const std::string& bytes);
+    bool pause(int ms);
+    void hang_up();
+};
+
+}  // namespace fake_adapter
