@@ -124,8 +124,7 @@ uint32_t Link::time_left(Clock::time_point deadline) const {
     if (settings_.timeout_ms == 0) {
         return kNoLimitMs;
     }
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<uint32_t>(left) : 0;
 }
 
