@@ -234,6 +234,9 @@ Outcome Link::write(const char* data, long count) {
 
 long Link::take_pending(char* data, long count) {
     const long n = std::min<long>(count, static_cast<long>(pending_.size()));
+    if (n == 0) {
+        return 0;
+    }
     std::memcpy(data, pending_.data(), static_cast<std::size_t>(n));
     pending_.erase(0, static_cast<std::size_t>(n));
     return n;
@@ -268,9 +271,12 @@ Outcome Link::read(char* data, long count) {
         }
         const long arrived = static_cast<long>(reply.data.data_len);
         const long used = std::min(arrived, count - got);
-        std::memcpy(data + got, reply.data.data_val, static_cast<std::size_t>(used));
+        pending_.clear();
+        if (arrived > 0) {
+            std::memcpy(data + got, reply.data.data_val, static_cast<std::size_t>(used));
+            pending_.assign(reply.data.data_val + used, static_cast<std::size_t>(arrived - used));
+        }
         got += used;
-        pending_.assign(reply.data.data_val + used, static_cast<std::size_t>(arrived - used));
         pending_reason_ = reply.reason;
         reason = pending_.empty() ? reply.reason : DEVICE_REASON_REQCNT;
         const long error = reply.error;

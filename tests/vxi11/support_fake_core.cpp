@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <regex>
 #include <thread>
 
 #include "sim/scope_model.h"
@@ -34,12 +34,17 @@ bool Known_link(long lid) {
 // B.6.2: the gateway's names are "gpib<board>,<pad>[,<sad>]"; a malformed name is an invalid
 // address, a well-formed one where no instrument answers is not accessible.
 long Name_error(const std::string& name) {
-    static const std::regex gpib_name(R"(gpib(\d+),(\d+)(,(\d+))?)");
-    std::smatch m;
-    if (!std::regex_match(name, m, gpib_name) || std::stoi(m[2]) > 30) {
+    unsigned board = 0;
+    unsigned pad = 0;
+    unsigned sad = 0;
+    int used = 0;
+    const int fields =
+        std::sscanf(name.c_str(), "gpib%u,%u%n,%u%n", &board, &pad, &used, &sad, &used);
+    if (fields < 2 || static_cast<std::size_t>(used) != name.size() ||
+        name.find_first_of(" +-") != std::string::npos || pad > 30) {
         return kInvalidAddress;
     }
-    return m[1] == "0" && m[2] == "5" && !m[3].matched ? kNoError : kDeviceNotAccessible;
+    return board == 0 && pad == 5 && fields == 2 ? kNoError : kDeviceNotAccessible;
 }
 
 // A complete message (its last piece carried END) goes to the instrument; its reply, if any,
