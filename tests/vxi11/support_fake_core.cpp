@@ -15,6 +15,15 @@
 #include "support_fake_gateway.h"
 #include "vxi11.h"
 
+namespace fake_vxi11 {
+
+GatewayState& state() {
+    static GatewayState the_state;
+    return the_state;
+}
+
+}  // namespace fake_vxi11
+
 using fake_vxi11::state;
 
 namespace {

@@ -26,7 +26,7 @@ extern "C" void device_core_1(svc_req* request, SVCXPRT* transport);
 namespace fake_vxi11 {
 namespace {
 
-GatewayState the_state;
+GatewayState& the_state = state();
 SVCXPRT* core_transport = nullptr;
 SVCXPRT* portmapper_transport = nullptr;
 
@@ -124,10 +124,6 @@ void Serve() {
 }
 
 }  // namespace
-
-GatewayState& state() {
-    return the_state;
-}
 
 FakeGateway::FakeGateway() {
     {
