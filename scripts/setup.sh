@@ -8,7 +8,8 @@ build=${1:?build folder}
 shift
 
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
-          fonts-liberation2 fontconfig libwmf-bin xvfb xclip x11-utils clang libclang-rt-14-dev)
+          fonts-liberation2 fontconfig libwmf-bin xvfb xclip x11-utils clang libclang-rt-14-dev
+          libtirpc-dev rpcsvc-proto)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
