@@ -1,12 +1,11 @@
-// What the driver reports when things go wrong: bad arguments and descriptors, a gateway that
-// cannot be found or reached, VXI-11 errors in replies, time-outs, and a gateway that goes away
-// in the middle of a read. None of them may hang or end the program.
+// What the driver reports when things go wrong: bad arguments and descriptors, VXI-11 errors in
+// replies, time-outs, a gateway that goes away, and a gateway that cannot be found. None of
+// them may hang or end the program.
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <string>
 
@@ -15,146 +14,109 @@
 namespace {
 
 using namespace vxi11_test;
-using fake_vxi11::Behaviour;
 using Clock = std::chrono::steady_clock;
+
+long Ms_since(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
 
 // A loopback port nobody listens on (it was free a moment ago).
 uint16_t Unused_port() {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), length);
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     close(fd);
     return ntohs(address.sin_port);
 }
 
-long Elapsed_ms(Clock::time_point since) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
 TEST_F(GatewayTest, BadArgumentsDescriptorsAndBoardCalls) {
-    struct Case {
-        int pad;
-        int sad;
-        int tmo;
-    };
-    for (const Case& c : {Case{31, 0, 12}, Case{-1, 0, 12}, Case{5, 0x5F, 12}, Case{5, 0x7F, 12},
-                          Case{5, 1, 12}, Case{5, 0, 18}}) {
-        SCOPED_TRACE(std::to_string(c.pad) + " " + std::to_string(c.sad));
-        EXPECT_EQ(driver.ibdev(0, c.pad, c.sad, c.tmo, 1, 0), -1);
-        EXPECT_EQ(driver.status().ibsta, kErr | kCmpl);
-        EXPECT_EQ(driver.status().iberr, kEarg);
+    // pad above 30, sad neither 0 nor 0x60..0x7E, no such time-out code: refused unsent.
+    for (const std::array<int, 3> a : {std::array{31, 0, 12}, std::array{5, 0x5F, 12},
+                                       std::array{5, 0x7F, 12}, std::array{5, 0, 18}}) {
+        EXPECT_EQ(driver.ibdev(0, a[0], a[1], a[2], 1, 0), -1);
+        EXPECT_EQ(driver.iberr(), kEarg);
     }
-    EXPECT_TRUE(gateway.link_names().empty());  // refused before any traffic
-
-    const int ud = driver.open();
-    ASSERT_EQ(driver.ibonl(ud, 0), kCmpl);
-    // The program calls ibonl(-1, 0) after a failed ibdev.
-    for (const int bad : {ud, -1, 0, 99}) {
-        EXPECT_EQ(driver.ibonl(bad, 0), kErr | kCmpl) << bad;
-        EXPECT_EQ(driver.status().iberr, kEdvr) << bad;
-        EXPECT_EQ(driver.ibclr(bad), kErr | kCmpl) << bad;
+    EXPECT_TRUE(gateway.link_names().empty());
+    ASSERT_EQ(driver.ibonl(driver.open(), 0), kCmpl);
+    for (const int ud : {1, -1, 0, 99}) {  // ibonl(-1, 0) follows a failed ibdev
+        EXPECT_EQ(driver.ibonl(ud, 0), kErr | kCmpl);
+        EXPECT_EQ(driver.iberr(), kEdvr);
     }
-
-    for (const char* name : {"DevClear", "FindLstn", "ReadStatusByte", "SendIFC", "WaitSRQ"}) {
-        SCOPED_TRACE(name);
-        void* entry = dlsym(driver.handle(), name);
-        ASSERT_NE(entry, nullptr);
-        // All five take the board first; none of them reaches the gateway.
-        short results[4] = {};
-        const short pads[2] = {5, -1};
-        const std::string which = name;
-        if (which == "FindLstn") {
-            reinterpret_cast<void (*)(int, const short*, short*, int)>(entry)(0, pads, results, 4);
-        } else if (which == "SendIFC") {
-            reinterpret_cast<void (*)(int)>(entry)(0);
-        } else if (which == "WaitSRQ") {
-            reinterpret_cast<void (*)(int, short*)>(entry)(0, results);
-        } else if (which == "DevClear") {
-            reinterpret_cast<void (*)(int, short)>(entry)(0, 5);
-        } else {
-            reinterpret_cast<void (*)(int, short, short*)>(entry)(0, 5, results);
-        }
-        EXPECT_EQ(driver.status().ibsta, kErr | kCmpl);
-        EXPECT_EQ(driver.status().iberr, kEcap);
+    short s[2] = {5, -1};
+    const std::pair<const char*, void (*)(void*, short*)> board_calls[] = {
+        {"DevClear", [](void* f, short*) { reinterpret_cast<void (*)(int, short)>(f)(0, 5); }},
+        {"FindLstn",
+         [](void* f, short* r) {
+             reinterpret_cast<void (*)(int, const short*, short*, int)>(f)(0, r, r, 1);
+         }},
+        {"ReadStatusByte",
+         [](void* f, short* r) { reinterpret_cast<void (*)(int, short, short*)>(f)(0, 5, r); }},
+        {"SendIFC", [](void* f, short*) { reinterpret_cast<void (*)(int)>(f)(0); }},
+        {"WaitSRQ", [](void* f, short* r) { reinterpret_cast<void (*)(int, short*)>(f)(0, r); }}};
+    for (const auto& [name, call] : board_calls) {
+        call(driver.entry(name), s);
+        EXPECT_EQ(driver.ibsta(), kErr | kCmpl) << name;
+        EXPECT_EQ(driver.iberr(), kEcap) << name;
     }
+    EXPECT_EQ(gateway.link_names().size(), 1u);
 }
 
 TEST_F(GatewayTest, VxiErrorsBecomeDriverErrorsWithOneLineEach) {
     struct Case {
-        const char* call;
+        char call;  // c create_link, w device_write, r device_read
         long error;
         int status;
         int iberr;
         const char* line;
-    };
-    const Case cases[] = {
-        {"create", 3, kErr | kCmpl, kEneb, "VXI-11 error 3 (device not accessible)"},
-        {"create", 9, kErr | kCmpl, kEneb, "VXI-11 error 9 (out of resources)"},
-        {"create", 21, kErr | kCmpl, kEarg, "VXI-11 error 21 (invalid address)"},
-        {"create", 5, kErr | kCmpl, kEarg, "VXI-11 error 5 (parameter error)"},
-        {"create", 8, kErr | kCmpl, kEcap, "VXI-11 error 8 (operation not supported)"},
-        {"create", 11, kErr | kCmpl, kEdvr, "VXI-11 error 11 (device locked by another link)"},
-        {"write", 17, kErr | kCmpl, kEnol, "device_write: VXI-11 error 17 (I/O error)"},
-        {"write", 15, kErr | kTmo | kCmpl, kEabo, "VXI-11 error 15 (I/O timeout)"},
-        {"write", 23, kErr | kCmpl, kEabo, "VXI-11 error 23 (abort)"},
-        {"read", 17, kErr | kCmpl, kEabo, "device_read: VXI-11 error 17 (I/O error)"},
-        {"read", 4, kErr | kCmpl, kEdvr, "VXI-11 error 4 (invalid link identifier)"},
+    } const cases[] = {
+        {'c', 3, kErr | kCmpl, kEneb, "create_link: VXI-11 error 3 (device not accessible)"},
+        {'c', 9, kErr | kCmpl, kEneb, "VXI-11 error 9 (out of resources)"},
+        {'c', 21, kErr | kCmpl, kEarg, "VXI-11 error 21 (invalid address)"},
+        {'c', 5, kErr | kCmpl, kEarg, "VXI-11 error 5 (parameter error)"},
+        {'c', 8, kErr | kCmpl, kEcap, "VXI-11 error 8 (operation not supported)"},
+        {'c', 11, kErr | kCmpl, kEdvr, "VXI-11 error 11 (device locked by another link)"},
+        {'w', 17, kErr | kCmpl, kEnol, "device_write: VXI-11 error 17 (I/O error)"},
+        {'w', 15, kErr | kTmo | kCmpl, kEabo, "VXI-11 error 15 (I/O timeout)"},
+        {'w', 23, kErr | kCmpl, kEabo, "VXI-11 error 23 (abort)"},
+        {'r', 17, kErr | kCmpl, kEabo, "device_read: VXI-11 error 17 (I/O error)"},
+        {'r', 4, kErr | kCmpl, kEdvr, "VXI-11 error 4 (invalid link identifier)"},
     };
     for (const Case& c : cases) {
-        const std::string call = c.call;
-        SCOPED_TRACE(call + " " + std::to_string(c.error));
-        Behaviour b;
-        (call == "create"  ? b.create_error
-         : call == "write" ? b.write_error
-                           : b.read_error) = c.error;
-        gateway.set_behaviour(b);
+        SCOPED_TRACE(c.line);
+        gateway.set_behaviour({.create_error = c.call == 'c' ? c.error : 0,
+                               .write_error = c.call == 'w' ? c.error : 0,
+                               .read_error = c.call == 'r' ? c.error : 0});
         testing::internal::CaptureStderr();
         const int ud = driver.open();
         std::string got;
-        Status s = driver.status();
-        if (call == "write") {
-            s = driver.write(ud, "ID ?");
-        } else if (call == "read") {
-            s = driver.read(ud, 100, got);
-        }
+        const Status s = c.call == 'w'   ? driver.write(ud, "ID ?")
+                         : c.call == 'r' ? driver.read(ud, 100, got)
+                                         : driver.status();
         const std::string lines = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(ud == -1, call == "create");
+        EXPECT_EQ(ud == -1, c.call == 'c');
         EXPECT_EQ(s.ibsta, c.status);
         EXPECT_EQ(s.iberr, c.iberr);
         EXPECT_NE(lines.find(c.line), std::string::npos) << lines;
         EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1) << lines;
-        if (ud > 0) {
-            driver.ibonl(ud, 0);
-        }
+        driver.ibonl(ud, 0);
     }
 }
 
 TEST_F(GatewayTest, UnknownDeviceNames) {
-    struct Case {
-        const char* name;
-        int iberr;
-    };
-    for (const Case& c : {Case{"gpib0,7", kEneb}, Case{"gpib1,5", kEneb}, Case{"hpib,5", kEarg},
-                          Case{"gpib0,31", kEarg}}) {
-        SCOPED_TRACE(c.name);
-        setenv("VXI11_DEVICE", c.name, 1);
-        EXPECT_EQ(driver.open(), -1);
-        EXPECT_EQ(driver.status().ibsta, kErr | kCmpl);
-        EXPECT_EQ(driver.status().iberr, c.iberr);
+    for (const auto& [name, iberr] :
+         {std::pair{"gpib0,7", kEneb}, std::pair{"gpib1,5", kEneb}, std::pair{"hpib,5", kEarg}}) {
+        setenv("VXI11_DEVICE", name, 1);
+        EXPECT_EQ(driver.open(), -1) << name;
+        EXPECT_EQ(driver.status().iberr, iberr) << name;
     }
     EXPECT_EQ(gateway.open_links(), 0);
 }
 
 TEST_F(GatewayTest, IoTimeOutKeepsThePartialCount) {
-    Behaviour b;
-    b.stall_after = 700;  // the instrument falls silent after 700 bytes
-    b.packet_size = 300;
-    gateway.set_behaviour(b);
+    // 700 bytes in packets of 300, then the instrument falls silent.
+    gateway.set_behaviour({.packet_size = 300, .stall_after = 700});
     const int ud = driver.open(5, 10);  // T300ms
     gateway.set_reply(std::string(2000, 'w'));
     std::string got;
@@ -162,103 +124,78 @@ TEST_F(GatewayTest, IoTimeOutKeepsThePartialCount) {
     const Status s = driver.read(ud, 2000, got);
     EXPECT_EQ(s.ibsta, kErr | kTmo | kCmpl);
     EXPECT_EQ(s.iberr, kEabo);
-    EXPECT_EQ(s.ibcnt, 700);
     EXPECT_EQ(got, std::string(700, 'w'));
-    EXPECT_GE(Elapsed_ms(start), 250);
-    EXPECT_LT(Elapsed_ms(start), 1500);
-    // Every request carries the time still left of the 300 ms.
-    const auto reads = gateway.reads();
+    EXPECT_TRUE(Ms_since(start) >= 250 && Ms_since(start) < 1000) << Ms_since(start);
+    const auto reads = gateway.reads();  // each asks for the rest, with the time left
     ASSERT_EQ(reads.size(), 4u);
     EXPECT_EQ(reads[0].io_timeout, 300u);
-    EXPECT_LE(reads[3].io_timeout, 300u);
     EXPECT_EQ(reads[3].request_size, 1300u);
-    // The link is still good.
+    EXPECT_LE(reads[3].io_timeout, 300u);
     gateway.set_reply("more\r\n");
-    EXPECT_EQ(driver.read(ud, 10, got).ibsta, kCmpl | kEnd);
+    EXPECT_EQ(driver.read(ud, 10, got).ibsta, kCmpl | kEnd);  // the link is still good
 }
 
-TEST_F(GatewayTest, SilentGatewayEndsTheCallAfterTheIoTimeOutAndTwoSeconds) {
-    Behaviour b;
-    b.reply_delay_ms = 2600;
-    const int ud = driver.open(5, 7);  // T10ms: the client gives up after 2.01 s
-    gateway.set_behaviour(b);
+TEST_F(GatewayTest, GatewayThatDoesNotAnswerIsGivenUpTwoSecondsAfterTheIoTimeOut) {
+    const int ud = driver.open(5, 7);  // T10ms
+    gateway.set_behaviour({.reply_delay_ms = 2600});
     const auto start = Clock::now();
-    const Status s = driver.write(ud, "ID ?");
-    EXPECT_EQ(s.ibsta, kErr | kTmo | kCmpl);
-    EXPECT_EQ(s.iberr, kEabo);
-    EXPECT_GE(Elapsed_ms(start), 2000);
-    EXPECT_LT(Elapsed_ms(start), 2500);
-    // The connection is closed: the link is dead.
-    EXPECT_EQ(driver.write(ud, "ID ?").iberr, kEdvr);
+    EXPECT_EQ(driver.write(ud, "ID ?").ibsta, kErr | kTmo | kCmpl);
+    EXPECT_EQ(driver.iberr(), kEabo);
+    EXPECT_TRUE(Ms_since(start) >= 2000 && Ms_since(start) < 2500) << Ms_since(start);
+    EXPECT_EQ(driver.write(ud, "ID ?").iberr, kEdvr);  // the connection is closed
     EXPECT_EQ(driver.ibonl(ud, 0), kCmpl);
 }
 
-TEST_F(GatewayTest, GatewayGoingAwayMidReadNeitherHangsNorKills) {
-    Behaviour b;
-    b.packet_size = 100;
-    b.vanish_after_reads = 2;  // two answers, then the connections are dropped
-    gateway.set_behaviour(b);
-    const int ud = driver.open();
-    gateway.set_reply(std::string(1000, 'r'));
-    std::string got;
-    const auto start = Clock::now();
-    const Status s = driver.read(ud, 1000, got);
-    EXPECT_EQ(s.ibsta, kErr | kCmpl);
-    EXPECT_EQ(s.iberr, kEdvr);
-    EXPECT_EQ(s.ibcnt, 200);
-    EXPECT_EQ(driver.ibonl(ud, 0), kCmpl);
-    EXPECT_LT(Elapsed_ms(start), 1000);
-}
-
-TEST_F(GatewayTest, GatewayGoneBeforeALongWrite) {
-    // A write spanning several socket writes meets the reset of the closed connection: the
-    // second socket write raises SIGPIPE, which must not end the test program.
-    Behaviour b;
-    b.max_recv_size = 1 << 20;
-    gateway.set_behaviour(b);
-    const int ud = driver.open();
-    gateway.drop_connections();
-    const Status s = driver.write(ud, std::string(400000, 'p'));
-    EXPECT_EQ(s.ibsta, kErr | kCmpl);
-    EXPECT_EQ(s.iberr, kEdvr);
-    EXPECT_EQ(driver.ibonl(ud, 0), kCmpl);
-    sigset_t pending;
-    sigpending(&pending);
-    EXPECT_EQ(sigismember(&pending, SIGPIPE), 0);
+TEST_F(GatewayTest, GatewayGoingAwayNeitherHangsNorKills) {
+    // Mid-read: two answers of 100 bytes, then the connection is dropped. Before a long write:
+    // its second socket write meets the reset connection and raises SIGPIPE.
+    for (const bool mid_read : {true, false}) {
+        SCOPED_TRACE(mid_read);
+        gateway.set_behaviour(
+            mid_read ? fake_vxi11::Behaviour{.packet_size = 100, .vanish_after_reads = 2}
+                     : fake_vxi11::Behaviour{.max_recv_size = 1 << 20});
+        const int ud = driver.open();
+        gateway.set_reply(std::string(1000, 'r'));
+        std::string got;
+        const auto start = Clock::now();
+        if (!mid_read) {
+            gateway.drop_connections();
+        }
+        const Status s =
+            mid_read ? driver.read(ud, 1000, got) : driver.write(ud, std::string(400000, 'w'));
+        EXPECT_EQ(s.ibsta, kErr | kCmpl);
+        EXPECT_EQ(s.iberr, kEdvr);
+        EXPECT_EQ(s.ibcnt, mid_read ? 200 : 0);
+        EXPECT_EQ(driver.ibonl(ud, 0), kCmpl);
+        EXPECT_LT(Ms_since(start), 1000);
+        sigset_t pending;
+        sigpending(&pending);
+        EXPECT_EQ(sigismember(&pending, SIGPIPE), 0);
+    }
 }
 
 TEST(GatewayAddress, NoGatewayThereGivesEneb) {
-    struct Case {
-        const char* host;
-        const char* portmapper_port;
-    };
     fake_vxi11::FakeGateway gateway;
     const std::string unused = std::to_string(Unused_port());
     const std::string refused = "127.0.0.1:" + unused;
-    const Case cases[] = {
-        {nullptr, nullptr},                    // unset
-        {"", nullptr},                         // empty
+    const std::pair<const char*, const char*> cases[] = {
+        {nullptr, nullptr},                    // VXI11_HOST unset
         {"no-such-gateway.invalid", nullptr},  // unresolvable
-        {"127.0.0.1:notaport", nullptr},       // bad port
-        {"127.0.0.1:", nullptr},               // no port
-        {refused.c_str(), nullptr},            // nothing listens at the core channel's port
-        {"127.0.0.1", unused.c_str()},         // nor at the portmapper's, by TCP or UDP
+        {"127.0.0.1:notaport", nullptr},
+        {refused.c_str(), nullptr},     // nothing listens at the core channel's port
+        {"127.0.0.1", unused.c_str()},  // nor at the portmapper's, by TCP or UDP
     };
     Driver driver;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.host == nullptr ? "(unset)" : c.host);
+    for (const auto& [host, portmapper_port] : cases) {
+        SCOPED_TRACE(host == nullptr ? "(unset)" : host);
         Clear_settings();
-        if (c.host != nullptr) {
-            setenv("VXI11_HOST", c.host, 1);
-        }
-        if (c.portmapper_port != nullptr) {
-            setenv("VXI11_PORTMAPPER_PORT", c.portmapper_port, 1);
-        }
+        host != nullptr ? setenv("VXI11_HOST", host, 1) : 0;
+        portmapper_port != nullptr ? setenv("VXI11_PORTMAPPER_PORT", portmapper_port, 1) : 0;
         const auto start = Clock::now();
         EXPECT_EQ(driver.open(), -1);
         EXPECT_EQ(driver.status().ibsta, kErr | kCmpl);
         EXPECT_EQ(driver.status().iberr, kEneb);
-        EXPECT_LT(Elapsed_ms(start), 8000);
+        EXPECT_LT(Ms_since(start), 7000);
     }
     Clear_settings();
     EXPECT_TRUE(gateway.link_names().empty());
