@@ -28,6 +28,12 @@ std::string Usage_text() {
            "                program, in " HP_DRIVER_DIR
            ":\n"
            "                  libhp54200a_sim.so   a simulated HP 54200A (no hardware)\n"
+           "                  libgpib_prologix.so  Prologix GPIB-USB/-ETHERNET and AR488 \"++\"\n"
+           "                                       adapters: PROLOGIX_PORT=/dev/ttyUSB0 or\n"
+           "                                       host[:1234], PROLOGIX_BAUD (default 115200)\n"
+           "                  libgpib_vxi11.so     LAN-GPIB gateways speaking VXI-11:\n"
+           "                                       VXI11_HOST=host[:port], VXI11_DEVICE\n"
+           "                                       (default gpib<board>,<address>)\n"
            "  GPIB_BOARD    the interface's board index, 0 to 15 (default 0)\n"
            "  GPIB_ADDRESS  the scope's primary address, 0 to 30 (default 5)\n"
            "\n"

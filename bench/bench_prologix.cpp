@@ -9,11 +9,11 @@
 #include <memory>
 #include <string>
 
+#include "model/waveform.h"
 #include "prologix/support_driver.h"
 #include "prologix/support_fake_adapter.h"
 #include "scope/acquisition.h"
 #include "scope/scope_link.h"
-#include "scope/waveform.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ void BM_AcquireChannelThroughAdapter(benchmark::State& state) {
         scope::Get_waveform_data(1);
         total_s += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     }
-    if (!scope::Waveforms[1].measurement_valid)
+    if (!model::Waveforms[1].measurement_valid)
         state.SkipWithError("measurements not valid");
     state.counters["wall_over_waits"] =
         total_s / (static_cast<double>(state.iterations()) * mandated_s);

@@ -10,7 +10,7 @@ start a virtual display: Xvfb :1 & DISPLAY=:1 scripts/run.sh
 MSG
   exit 1
 fi
-"$here/scripts/setup.sh" --for run --targets "hp54200a hp54200a_sim" "$here/build" -DBUILD_TESTING=OFF \
+"$here/scripts/setup.sh" --for run --targets "hp54200a hp54200a_sim" "$here/build" -DBUILD_TESTING=OFF -DHP_VXI11=OFF \
   -DCMAKE_BUILD_TYPE=Release
 mkdir -p "$HOME/junk"   # the text data files go there; the program does not create it
 export GPIB_LIBRARY="$here/build/sim/libhp54200a_sim.so"

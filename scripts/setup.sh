@@ -4,7 +4,7 @@
 # Usage: scripts/setup.sh [--for run|test|bench] [--targets "t1 t2"] BUILD_DIR [cmake options...]
 #   run    the program and the simulated scope (the default)
 #   test   also GoogleTest, the tools the tests drive (Xvfb, xclip, libwmf, packaging tools)
-#   bench  also Google Benchmark
+#   bench  also Google Benchmark (and GoogleTest: the drivers' benchmarks use the tests' fakes)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 purpose=run
@@ -23,8 +23,8 @@ packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev fonts-liberation2 fon
 case "$purpose" in
   run) ;;
   test) packages+=(libgtest-dev libgmock-dev libwmf-bin xvfb xclip x11-utils
-                   dpkg-dev file desktop-file-utils groff-base) ;;
-  bench) packages+=(libbenchmark-dev) ;;
+                   dpkg-dev file desktop-file-utils groff-base libtirpc-dev rpcsvc-proto) ;;
+  bench) packages+=(libbenchmark-dev libgtest-dev libgmock-dev libtirpc-dev rpcsvc-proto) ;;
   *) echo "setup.sh: --for run, test or bench" >&2; exit 2 ;;
 esac
 missing=()

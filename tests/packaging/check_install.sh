@@ -11,14 +11,17 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for f in bin/hp54200a lib/hp54200a/libhp54200a_sim.so share/applications/hp54200a.desktop \
+for f in bin/hp54200a lib/hp54200a/libhp54200a_sim.so lib/hp54200a/libgpib_prologix.so \
+         lib/hp54200a/libgpib_vxi11.so share/applications/hp54200a.desktop \
          share/icons/hicolor/scalable/apps/hp54200a.svg share/man/man1/hp54200a.1 \
          share/doc/hp54200a/README.md; do
   [ -f "$prefix/$f" ] || fail "missing $f"
 done
 [ -x "$prefix/bin/hp54200a" ] || fail "bin/hp54200a is not executable"
-# Only driver libraries a user can point GPIB_LIBRARY at: no test variants of the simulator.
+# Only driver libraries a user can point GPIB_LIBRARY at: no test variants of the simulator,
+# no fakes.
 if ls "$prefix/lib/hp54200a" | grep -q '_sim_'; then fail "test variants installed"; fi
+if find "$prefix" -name '*fake*' | grep -q .; then fail "fakes installed"; fi
 
 desktop-file-validate "$prefix/share/applications/hp54200a.desktop" || fail "desktop entry"
 warnings=$(groff -man -ww -z "$prefix/share/man/man1/hp54200a.1" 2>&1)

@@ -25,10 +25,11 @@ done
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
 prefix=$(grep -o '^\./[^ ]*/bin/hp54200a$' <<<"$files" | sed 's#/bin/hp54200a$##')
 [ -n "$prefix" ] || fail "no bin/hp54200a in: $files"
-for f in bin/hp54200a lib/hp54200a/libhp54200a_sim.so share/applications/hp54200a.desktop \
+for f in bin/hp54200a lib/hp54200a/libhp54200a_sim.so lib/hp54200a/libgpib_prologix.so \
+         lib/hp54200a/libgpib_vxi11.so share/applications/hp54200a.desktop \
          share/icons/hicolor/scalable/apps/hp54200a.svg share/man/man1/hp54200a.1 \
          share/doc/hp54200a/README.md; do
   grep -qx "$prefix/$f" <<<"$files" || fail "package lacks $f"
 done
-if grep -q '_sim_' <<<"$files"; then fail "test variants packaged"; fi
+if grep -q '_sim_\|fake' <<<"$files"; then fail "test variants or fakes packaged"; fi
 echo "package $(basename "$deb"): $(stat -c %s "$deb") bytes; Depends: $depends"

@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "model/waveform.h"
 #include "recording_platform.h"
 #include "scope/acquisition.h"
 #include "scope/gpib_driver.h"
 #include "scope/scope_link.h"
-#include "scope/waveform.h"
 #include "sim_harness.h"
 #include "support_driver.h"
 #include "support_fake_adapter.h"
@@ -22,27 +22,27 @@ namespace {
 using fake_adapter::Dialect;
 using fake_adapter::Transport;
 
-scope::TWaveformRecord Acquire_channel_1(const std::string& library,
+model::TWaveformRecord Acquire_channel_1(const std::string& library,
                                          const testing_support::RecordingPlatform& platform) {
     setenv("GPIB_LIBRARY", library.c_str(), 1);
     scope::Link = scope::LinkState{};
-    scope::Preamble = scope::TPreamble{};
-    scope::Byte_format = false;
-    scope::Waveforms = {};
+    model::Preamble = model::TPreamble{};
+    model::Byte_format = false;
+    model::Waveforms = {};
     try {
         scope::initialize_hp54200A();
         scope::Get_Information_About_Waveform(1);
         scope::Get_waveform_data(1);
-    } catch (const app::ProgramStopped&) {
+    } catch (const platform::ProgramStopped&) {
         for (const auto& box : platform.boxes) ADD_FAILURE() << box.text;
     }
     // As at Quit: the library is released without taking the device offline.
     scope::Release_gpib_library();
     unsetenv("GPIB_LIBRARY");
-    return scope::Waveforms[1];
+    return model::Waveforms[1];
 }
 
-void Expect_same_record(const scope::TWaveformRecord& a, const scope::TWaveformRecord& b) {
+void Expect_same_record(const model::TWaveformRecord& a, const model::TWaveformRecord& b) {
     EXPECT_EQ(a.xorigin, b.xorigin);
     EXPECT_EQ(a.xincrement, b.xincrement);
     EXPECT_EQ(a.yorigin, b.yorigin);
@@ -81,19 +81,19 @@ TEST(AdapterLink, ChannelOneRecordEqualsTheSimulatedScopesOwn) {
         SCOPED_TRACE(c.name);
         testing_support::RecordedPlatform rec;
         sim_harness::SimHarness sim{{"HP_SIM_CH1_FORMAT", c.format}, {"HP_SIM_CH1_NOISE", "0.05"}};
-        const scope::TWaveformRecord direct =
+        const model::TWaveformRecord direct =
             Acquire_channel_1(std::getenv("HP_SIM_LIBRARY"), rec.platform);
 
         fake_adapter::SimulatedScope instrument;
         fake_adapter::FakeAdapter adapter({c.dialect, c.transport, c.startup_ms}, instrument);
         setenv("PROLOGIX_PORT", adapter.port().c_str(), 1);
-        const scope::TWaveformRecord through_adapter =
+        const model::TWaveformRecord through_adapter =
             Acquire_channel_1(prologix_test::Library_path(), rec.platform);
         unsetenv("PROLOGIX_PORT");
         // Released without ibonl, as at Quit: unloading the library closes the port.
         EXPECT_TRUE(adapter.wait_closed(2000));
 
-        EXPECT_EQ(scope::Byte_format, std::string(c.format) == "1");
+        EXPECT_EQ(model::Byte_format, std::string(c.format) == "1");
         ASSERT_TRUE(direct.measurement_valid);
         Expect_same_record(direct, through_adapter);
         EXPECT_TRUE(rec.platform.boxes.empty());
