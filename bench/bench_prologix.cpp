@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/acquisition_timing.h"
 #include "model/waveform.h"
 #include "prologix/support_driver.h"
 #include "prologix/support_fake_adapter.h"
@@ -33,19 +34,7 @@ void Connect_once() {
 
 void BM_AcquireChannelThroughAdapter(benchmark::State& state) {
     Connect_once();
-    // Preamble 100, one data set 100, measurement selection 100, then 40 + 40 + 20 + 20.
-    const double mandated_s = 0.420;
-    double total_s = 0.0;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        scope::Get_Information_About_Waveform(1);
-        scope::Get_waveform_data(1);
-        total_s += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    }
-    if (!model::Waveforms[1].measurement_valid)
-        state.SkipWithError("measurements not valid");
-    state.counters["wall_over_waits"] =
-        total_s / (static_cast<double>(state.iterations()) * mandated_s);
+    bench_support::Time_channel_1_acquisitions(state, 1);
 }
 BENCHMARK(BM_AcquireChannelThroughAdapter)
     ->Iterations(10)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/acquisition_timing.h"
 #include "model/waveform.h"
 #include "scope/acquisition.h"
 #include "scope/scope_link.h"
@@ -30,22 +31,7 @@ fake_vxi11::FakeGateway& Connect_once() {
 
 void BM_AcquireChannelThroughGateway(benchmark::State& state) {
     Connect_once();
-    const auto sets = static_cast<int32_t>(state.range(0));
-    model::Waveforms[1].averaging = sets > 1;
-    model::Waveforms[1].average_count = sets;
-    // Preamble 100, one 100 per set, measurement selection 100, then 40 + 40 + 20 + 20.
-    const double mandated_s = (100.0 + 100.0 * sets + 220.0) / 1000.0;
-    double total_s = 0.0;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        scope::Get_Information_About_Waveform(1);
-        scope::Get_waveform_data(1);
-        total_s += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    }
-    if (!model::Waveforms[1].measurement_valid)
-        state.SkipWithError("measurements not valid");
-    state.counters["wall_over_waits"] =
-        total_s / (static_cast<double>(state.iterations()) * mandated_s);
+    bench_support::Time_channel_1_acquisitions(state, static_cast<int32_t>(state.range(0)));
 }
 BENCHMARK(BM_AcquireChannelThroughGateway)
     ->Arg(1)
