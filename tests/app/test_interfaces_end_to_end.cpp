@@ -1,0 +1,162 @@
+// The whole program, operated by clicks, through each kind of interface it can load: the
+// simulated scope as its own driver, the "++" adapter driver with a fake Prologix on a serial
+// port and a fake AR488 on TCP, and the VXI-11 driver with a fake gateway reached directly and
+// through its portmapper. Every display and output must come out as through the simulator
+// itself: the same status lines, the same metafile to the byte, the same text files.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/radio_group.h"
+#include "prologix/support_driver.h"
+#include "prologix/support_fake_adapter.h"
+#include "support_window.h"
+#ifdef HP_VXI11_LIBRARY_PATH
+#include "vxi11/support_fake_gateway.h"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the operator ends up with after one session.
+struct SessionResult {
+    std::vector<std::string> status;
+    std::string metafile;
+    std::string waveform1, fft1, waveform2;
+};
+
+std::string Bytes_of(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class InterfacesTest : public testing_support::WindowTest {
+  protected:
+    fs::path dir;
+    fs::path old_cwd;
+    std::string old_home;
+
+    void SetUp() override {
+        // Channel 2 sends words, channel 1 bytes, both with noise: every byte value may occur.
+        sim.set("HP_SIM_CH2_FORMAT", "2");
+        sim.set("HP_SIM_NOISE", "0.05");
+        char templ[] = "/tmp/hp_interfaces_XXXXXX";
+        dir = mkdtemp(templ);
+        old_cwd = fs::current_path();
+        fs::current_path(dir);
+        old_home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+        setenv("HOME", dir.c_str(), 1);
+        fs::create_directory(dir / "junk");
+    }
+    void TearDown() override {
+        fs::current_path(old_cwd);
+        setenv("HOME", old_home.c_str(), 1);
+        fs::remove_all(dir);
+    }
+
+    void Choose_output(int index) {
+        QComboBox* list = form->ComboBox1;
+        form->ScrollBox->ensureWidgetVisible(list);
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Home);
+        for (int i = 0; i < index; ++i) QTest::keyClick(list, Qt::Key_Down);
+    }
+
+    // A fresh window with GPIB_LIBRARY at the given driver: channel 1 "Waveform + FFT",
+    // channel 2 "Waveform", then every output format, then Quit.
+    SessionResult Session(const std::string& library) {
+        WindowTest::SetUp();
+        setenv("GPIB_LIBRARY", library.c_str(), 1);
+        click(form->RadioGroup1->button(2));
+        click(form->RadioGroup2->button(0));
+        Choose_output(0);
+        click(form->Button4);
+        Choose_output(2);
+        click(form->Button4);
+        SessionResult r{status_lines(), Bytes_of(dir / "vistrel.wmf"),
+                        Bytes_of(dir / "junk" / "waveform1_data.dat"),
+                        Bytes_of(dir / "junk" / "fft1_data.dat"),
+                        Bytes_of(dir / "junk" / "waveform2_data.dat")};
+        for (const auto& box : recorded.platform.boxes) {
+            EXPECT_TRUE(box.text == "OK: metafile vistrel.wmf created." ||
+                        box.text == "Data files successfully written")
+                << box.text;
+        }
+        recorded.platform.boxes.clear();
+        click(form->Button2);
+        WindowTest::TearDown();
+        fs::remove(dir / "vistrel.wmf");
+        for (const auto& f : fs::directory_iterator(dir / "junk")) fs::remove(f.path());
+        return r;
+    }
+};
+
+TEST_F(InterfacesTest, EveryDriverGivesTheSimulatorsDisplaysAndOutputs) {
+    const SessionResult direct = Session(std::getenv("HP_SIM_LIBRARY"));
+    ASSERT_GT(direct.metafile.size(), 10000u);
+    ASSERT_GT(direct.waveform2.size(), 1000u);
+    ASSERT_FALSE(direct.fft1.empty());
+
+    struct Case {
+        const char* name;
+        std::function<SessionResult()> run;
+    };
+    const std::string prologix = prologix_test::Library_path();
+    const auto through_adapter = [&](fake_adapter::Dialect d, fake_adapter::Transport t) {
+        fake_adapter::SimulatedScope instrument;
+        fake_adapter::FakeAdapter adapter({d, t}, instrument);
+        setenv("PROLOGIX_PORT", adapter.port().c_str(), 1);
+        SessionResult r = Session(prologix);
+        unsetenv("PROLOGIX_PORT");
+        return r;
+    };
+    std::vector<Case> cases = {
+        {"Prologix GPIB-USB",
+         [&] {
+             return through_adapter(fake_adapter::Dialect::prologix, fake_adapter::Transport::pty);
+         }},
+        {"AR488 on WiFi",
+         [&] {
+             return through_adapter(fake_adapter::Dialect::ar488, fake_adapter::Transport::tcp);
+         }},
+    };
+#ifdef HP_VXI11_LIBRARY_PATH
+    const auto through_gateway = [&](bool ask_portmapper) {
+        fake_vxi11::FakeGateway gateway;
+        const std::string portmapper = std::to_string(gateway.portmapper_port());
+        setenv("VXI11_HOST", ask_portmapper ? "127.0.0.1" : gateway.host_with_port().c_str(), 1);
+        setenv("VXI11_PORTMAPPER_PORT", portmapper.c_str(), 1);
+        SessionResult r = Session(HP_VXI11_LIBRARY_PATH);
+        unsetenv("VXI11_HOST");
+        unsetenv("VXI11_PORTMAPPER_PORT");
+        return r;
+    };
+    cases.push_back({"VXI-11 gateway, core port given", [&] { return through_gateway(false); }});
+    cases.push_back(
+        {"VXI-11 gateway, through its portmapper", [&] { return through_gateway(true); }});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SessionResult r = c.run();
+        EXPECT_EQ(r.status, direct.status);
+        EXPECT_TRUE(r.metafile == direct.metafile) << "metafiles differ";
+        EXPECT_TRUE(r.waveform1 == direct.waveform1) << "waveform1_data.dat differs";
+        EXPECT_TRUE(r.fft1 == direct.fft1) << "fft1_data.dat differs";
+        EXPECT_TRUE(r.waveform2 == direct.waveform2) << "waveform2_data.dat differs";
+    }
+}
+
+}  // namespace
