@@ -21,6 +21,8 @@ const bool environment_set = [] {
     setenv("HP_SIM_DIR", HP_SIM_DIR_PATH, 0);
     setenv("HP_BUILD_DIR", HP_BUILD_DIR_PATH, 0);
     setenv("HP_TESTS_DIR", HP_TESTS_DIR_PATH, 0);
+    setenv("HP_SOURCE_DIR", HP_SOURCE_DIR_PATH, 0);
+    setenv("HP54200A_VERSION", HP54200A_VERSION_TEXT, 0);
     return true;
 }();
 
