@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,9 +39,31 @@ const std::map<std::string, std::set<std::string>>& Allowed_below() {
     return allowed;
 }
 
+struct Include {
+    char opener;  // '<' or '"'
+    std::string target;
+};
+
+// The file an #include line names (spaces allowed around '#'), or nothing for other lines.
+std::optional<Include> Parse_include(const std::string& line) {
+    std::size_t i = line.find_first_not_of(" \t");
+    if (i == std::string::npos || line[i] != '#')
+        return std::nullopt;
+    i = line.find_first_not_of(" \t", i + 1);
+    if (i == std::string::npos || line.compare(i, 7, "include") != 0)
+        return std::nullopt;
+    i = line.find_first_not_of(" \t", i + 7);
+    if (i == std::string::npos || (line[i] != '<' && line[i] != '"'))
+        return std::nullopt;
+    const char closer = line[i] == '<' ? '>' : '"';
+    const std::size_t end = line.find(closer, i + 1);
+    if (end == std::string::npos)
+        return std::nullopt;
+    return Include{line[i], line.substr(i + 1, end - i - 1)};
+}
+
 // One line per include that breaks the picture: "scope/x.cpp: app/dialogs.h".
 std::vector<std::string> Layer_violations(const fs::path& root) {
-    static const std::regex include_line(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
     std::vector<std::string> found;
     for (const auto& [folder, below] : Allowed_below()) {
         if (!fs::is_directory(root / folder))
@@ -54,11 +76,11 @@ std::vector<std::string> Layer_violations(const fs::path& root) {
             std::string line;
             const std::string where = fs::relative(entry.path(), root).generic_string();
             while (std::getline(in, line)) {
-                std::smatch m;
-                if (!std::regex_search(line, m, include_line))
+                const auto include = Parse_include(line);
+                if (!include)
                     continue;
-                const std::string target = m[2];
-                if (m[1] == "<") {
+                const std::string& target = include->target;
+                if (include->opener == '<') {
                     if (folder != "app" && !target.empty() && target[0] == 'Q')
                         found.push_back(where + ": <" + target + ">");
                     continue;
