@@ -22,7 +22,7 @@ shift
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev fonts-liberation2 fontconfig)
 case "$purpose" in
   run) ;;
-  test) packages+=(libgtest-dev libgmock-dev libwmf-bin xvfb xclip x11-utils
+  test) packages+=(ninja-build libgtest-dev libgmock-dev libwmf-bin xvfb xclip x11-utils
                    dpkg-dev file desktop-file-utils groff-base libtirpc-dev rpcsvc-proto) ;;
   bench) packages+=(libbenchmark-dev libgtest-dev libgmock-dev libtirpc-dev rpcsvc-proto) ;;
   *) echo "setup.sh: --for run, test or bench" >&2; exit 2 ;;
