@@ -1,5 +1,5 @@
 // A device link on the gateway's core channel. Section numbers are those of the VXI-11
-// specification (TCP/IP Instrument Protocol, rev. 1.0).
+// standard (TCP/IP Instrument Protocol, rev. 1.0).
 #include "adapters/vxi11/vxi11_link.h"
 
 #include <unistd.h>

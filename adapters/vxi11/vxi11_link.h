@@ -20,7 +20,7 @@ struct Outcome {
     bool failed() const { return (status & ERR) != 0; }
 };
 
-// The core channel's calls, by the names the VXI-11 specification gives them.
+// The core channel's calls, by the names the VXI-11 standard gives them.
 enum class Call { create, write, read, clear, destroy };
 const char* Call_name(Call call);
 

@@ -1,4 +1,4 @@
-// The fake gateway's core channel procedures, as the VXI-11 specification defines them for a
+// The fake gateway's core channel procedures, as the VXI-11 standard defines them for a
 // network instrument server (section numbers of "TCP/IP Instrument Protocol", rev. 1.0), with
 // the simulated HP 54200A's model as the instrument at GPIB address 5.
 #include <unistd.h>
