@@ -4,7 +4,6 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <string>

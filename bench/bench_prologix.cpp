@@ -4,7 +4,6 @@
 // and the adapter's serial port cost next to nothing.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>

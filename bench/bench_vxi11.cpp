@@ -4,7 +4,6 @@
 // preamble, the data block and the measurements cost next to nothing.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -13,6 +12,7 @@
 #include "model/waveform.h"
 #include "scope/acquisition.h"
 #include "scope/scope_link.h"
+#include "vxi11/support_driver.h"
 #include "vxi11/support_fake_gateway.h"
 
 namespace {
@@ -22,8 +22,7 @@ fake_vxi11::FakeGateway& Connect_once() {
     if (!gateway) {
         gateway = std::make_unique<fake_vxi11::FakeGateway>();
         setenv("VXI11_HOST", gateway->host_with_port().c_str(), 1);
-        const char* library = std::getenv("HP_VXI11_LIBRARY");
-        setenv("GPIB_LIBRARY", library != nullptr && *library ? library : HP_VXI11_LIBRARY_PATH, 1);
+        setenv("GPIB_LIBRARY", vxi11_test::Driver_path().c_str(), 1);
         scope::initialize_hp54200A();
     }
     return *gateway;

@@ -1,7 +1,10 @@
 // The shared window fixture and the one QApplication of each window test program.
 #include "support_window.h"
 
+#include <unistd.h>
+
 #include <QApplication>
+#include <QComboBox>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -39,6 +42,22 @@ const auto* const qt_environment = ::testing::AddGlobalTestEnvironment(new QtEnv
 
 int count_of(const std::vector<std::string>& v, const std::string& s) {
     return static_cast<int>(std::count(v.begin(), v.end(), s));
+}
+
+ScratchHome::ScratchHome() {
+    char templ[] = "/tmp/hp_home_XXXXXX";
+    dir = mkdtemp(templ);
+    old_cwd_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    old_home_ = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    setenv("HOME", dir.c_str(), 1);
+    std::filesystem::create_directory(dir / "junk");
+}
+
+ScratchHome::~ScratchHome() {
+    std::filesystem::current_path(old_cwd_);
+    setenv("HOME", old_home_.c_str(), 1);
+    std::filesystem::remove_all(dir);
 }
 
 void WindowTest::SetUp() {
@@ -82,6 +101,15 @@ void WindowTest::open_connection() {
     click(form->RadioGroup2->button(3));
     ASSERT_TRUE(scope::Link.Scope_initialized);
     sim.clear_log();
+}
+
+void WindowTest::choose_output(int index) const {
+    QComboBox* list = form->ComboBox1;
+    form->ScrollBox->ensureWidgetVisible(list);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Home);
+    for (int i = 0; i < index; ++i) QTest::keyClick(list, Qt::Key_Down);
+    ASSERT_EQ(list->currentIndex(), index);
 }
 
 }  // namespace testing_support

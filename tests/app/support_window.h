@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QRadioButton>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,21 @@
 namespace testing_support {
 
 int count_of(const std::vector<std::string>& v, const std::string& s);
+
+// A fresh temporary folder as the current directory (where the metafile goes) and as HOME, with
+// the junk folder the text files need; the old ones come back when it goes.
+class ScratchHome {
+  public:
+    ScratchHome();
+    ~ScratchHome();
+    ScratchHome(const ScratchHome&) = delete;
+    ScratchHome& operator=(const ScratchHome&) = delete;
+    std::filesystem::path dir;
+
+  private:
+    std::filesystem::path old_cwd_;
+    std::string old_home_;
+};
 
 class WindowTest : public ::testing::Test {
   protected:
@@ -36,6 +52,8 @@ class WindowTest : public ::testing::Test {
     // Opens the connection the way the operator would: "Off" in the channel 2 display group
     // acquires nothing. The log is emptied afterwards.
     void open_connection();
+    // The output format as the operator picks it: keys on the closed list.
+    void choose_output(int index) const;
 };
 
 }  // namespace testing_support

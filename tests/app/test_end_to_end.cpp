@@ -3,8 +3,6 @@
 // every output format, checked on the picture, the records, the files and the status list.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -12,8 +10,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
-#include <QTest>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -38,26 +36,8 @@ constexpr QRgb kPurple = qRgb(128, 0, 128);
 
 class EndToEndTest : public testing_support::WindowTest {
   protected:
-    fs::path dir;
-    fs::path old_cwd;
-    std::string old_home;
-
-    void SetUp() override {
-        WindowTest::SetUp();
-        char templ[] = "/tmp/hp_e2e_XXXXXX";
-        dir = mkdtemp(templ);
-        old_cwd = fs::current_path();
-        fs::current_path(dir);
-        old_home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
-        setenv("HOME", dir.c_str(), 1);
-        fs::create_directory(dir / "junk");
-    }
-    void TearDown() override {
-        WindowTest::TearDown();
-        fs::current_path(old_cwd);
-        setenv("HOME", old_home.c_str(), 1);
-        fs::remove_all(dir);
-    }
+    testing_support::ScratchHome home;
+    const fs::path dir = home.dir;
 
     // How many pixels of the plot surface have exactly this colour.
     int Pixels_of(QRgb colour) const {
@@ -80,15 +60,6 @@ class EndToEndTest : public testing_support::WindowTest {
             lines.push_back(line);
         }
         return lines;
-    }
-    // The output format as the operator picks it: keys on the closed list.
-    void Choose_output(int index) {
-        QComboBox* list = form->ComboBox1;
-        form->ScrollBox->ensureWidgetVisible(list);
-        list->setFocus();
-        QTest::keyClick(list, Qt::Key_Home);
-        for (int i = 0; i < index; ++i) QTest::keyClick(list, Qt::Key_Down);
-        ASSERT_EQ(list->currentIndex(), index);
     }
 };
 
@@ -127,7 +98,7 @@ TEST_F(EndToEndTest, ChannelOneWaveformIsTheSimulatedSignal) {
 // simulator's 500 codes of this signal.
 TEST_F(EndToEndTest, SpectrumFileOfTheDefaultSineIsTheExactModels) {
     click(form->RadioGroup1->button(2));  // "Waveform + FFT"
-    Choose_output(2);                     // Textfile
+    choose_output(2);                     // Textfile
     click(form->Button4);
     ASSERT_EQ(recorded.platform.boxes.back().text, "Data files successfully written");
     const auto written = Lines_of(dir / "junk" / "fft1_data.dat");
@@ -230,7 +201,7 @@ TEST_F(EndToEndTest, EveryOutputFormat) {
     ASSERT_FALSE(recorded.platform.boxes.empty());
     EXPECT_EQ(recorded.platform.boxes.back().text, "No output format currently selected");
 
-    Choose_output(0);  // WMF
+    choose_output(0);  // WMF
     click(form->Button4);
     EXPECT_EQ(recorded.platform.boxes.back().text, "OK: metafile vistrel.wmf created.");
     ASSERT_TRUE(fs::exists(dir / "vistrel.wmf"));
@@ -240,7 +211,7 @@ TEST_F(EndToEndTest, EveryOutputFormat) {
     EXPECT_EQ(std::string(key, 4), std::string("\xD7\xCD\xC6\x9A", 4));  // placeable header
     EXPECT_GT(fs::file_size(dir / "vistrel.wmf"), 10000u);
 
-    Choose_output(1);  // Clipboard
+    choose_output(1);  // Clipboard
     click(form->Button4);
     EXPECT_EQ(recorded.platform.boxes.back().text, "Graph copied to clipboard");
     const QImage copied = QApplication::clipboard()->image();
@@ -248,7 +219,7 @@ TEST_F(EndToEndTest, EveryOutputFormat) {
     EXPECT_EQ(copied.convertToFormat(QImage::Format_RGB32),
               form->PaintBox1->image().convertToFormat(QImage::Format_RGB32));
 
-    Choose_output(2);  // Textfile
+    choose_output(2);  // Textfile
     click(form->Button4);
     EXPECT_EQ(recorded.platform.boxes.back().text, "Data files successfully written");
     for (const char* name :

@@ -5,12 +5,8 @@
 // itself: the same status lines, the same metafile to the byte, the same text files.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <QComboBox>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QTest>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -24,6 +20,7 @@
 #include "prologix/support_fake_adapter.h"
 #include "support_window.h"
 #ifdef HP_VXI11_LIBRARY_PATH
+#include "vxi11/support_driver.h"
 #include "vxi11/support_fake_gateway.h"
 #endif
 
@@ -45,35 +42,15 @@ std::string Bytes_of(const fs::path& file) {
 
 class InterfacesTest : public testing_support::WindowTest {
   protected:
-    fs::path dir;
-    fs::path old_cwd;
-    std::string old_home;
+    testing_support::ScratchHome home;
+    const fs::path dir = home.dir;
 
     void SetUp() override {
         // Channel 2 sends words, channel 1 bytes, both with noise: every byte value may occur.
         sim.set("HP_SIM_CH2_FORMAT", "2");
         sim.set("HP_SIM_NOISE", "0.05");
-        char templ[] = "/tmp/hp_interfaces_XXXXXX";
-        dir = mkdtemp(templ);
-        old_cwd = fs::current_path();
-        fs::current_path(dir);
-        old_home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
-        setenv("HOME", dir.c_str(), 1);
-        fs::create_directory(dir / "junk");
     }
-    void TearDown() override {
-        fs::current_path(old_cwd);
-        setenv("HOME", old_home.c_str(), 1);
-        fs::remove_all(dir);
-    }
-
-    void Choose_output(int index) {
-        QComboBox* list = form->ComboBox1;
-        form->ScrollBox->ensureWidgetVisible(list);
-        list->setFocus();
-        QTest::keyClick(list, Qt::Key_Home);
-        for (int i = 0; i < index; ++i) QTest::keyClick(list, Qt::Key_Down);
-    }
+    void TearDown() override {}
 
     // A fresh window with GPIB_LIBRARY at the given driver: channel 1 "Waveform + FFT",
     // channel 2 "Waveform", then every output format, then Quit.
@@ -82,9 +59,9 @@ class InterfacesTest : public testing_support::WindowTest {
         setenv("GPIB_LIBRARY", library.c_str(), 1);
         click(form->RadioGroup1->button(2));
         click(form->RadioGroup2->button(0));
-        Choose_output(0);
+        choose_output(0);
         click(form->Button4);
-        Choose_output(2);
+        choose_output(2);
         click(form->Button4);
         SessionResult r{status_lines(), Bytes_of(dir / "vistrel.wmf"),
                         Bytes_of(dir / "junk" / "waveform1_data.dat"),
@@ -139,7 +116,7 @@ TEST_F(InterfacesTest, EveryDriverGivesTheSimulatorsDisplaysAndOutputs) {
         const std::string portmapper = std::to_string(gateway.portmapper_port());
         setenv("VXI11_HOST", ask_portmapper ? "127.0.0.1" : gateway.host_with_port().c_str(), 1);
         setenv("VXI11_PORTMAPPER_PORT", portmapper.c_str(), 1);
-        SessionResult r = Session(HP_VXI11_LIBRARY_PATH);
+        SessionResult r = Session(vxi11_test::Driver_path());
         unsetenv("VXI11_HOST");
         unsetenv("VXI11_PORTMAPPER_PORT");
         return r;
