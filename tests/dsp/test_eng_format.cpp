@@ -47,6 +47,8 @@ TEST_F(EngFormat, ScalesAndRounding) {
         {"thirteen_digits_stay_fixed", "", 9.5e18, "9500000000000 M"},
         {"sixteen_digits_go_scientific", "", 5e21, "5e+15 M"},
         {"no_value_reply_of_the_scope", "", 9.9e37, "9.9e+31 M"},
+        // Far beyond the 64-bit thousandths on the negative side: shown as scaled.
+        {"huge_negative_value", "", -9.9e37, "-9.9e+46 n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -295,6 +295,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TickTextCase{"smallNegative", 3, -0.002f, "-2E-3"},
                       TickTextCase{"twoDigitNegativeExponent", 12, 5e-12f, "5E-12"},
                       TickTextCase{"twoDigitPositiveExponent", -12, 3e12f, "3E12"},
+                      TickTextCase{"exponentTen", -10, 3e10f, "3E10"},
+                      TickTextCase{"negativeExponentTen", 10, 5e-10f, "5E-10"},
                       TickTextCase{"notANumber", 2, kNaN, "NAN"}),
     CaseName<TickTextCase>);
 
