@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace app {
 
@@ -13,6 +14,45 @@ EarlyAction Early_action(int argc, const char* const* argv) {
             return EarlyAction::Version;
     }
     return EarlyAction::Run;
+}
+
+namespace {
+
+// Qt's own options, as QGuiApplication and QApplication document them (X11's among them). Qt
+// also accepts each with two dashes, and "-name=value" where it takes a value.
+constexpr std::string_view kQtValueOptions[] = {
+    "platform",    "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",
+    "style",       "stylesheet",         "qmljsdebugger"};
+constexpr std::string_view kQtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+template <std::size_t N>
+bool Listed(const std::string_view (&names)[N], std::string_view name) {
+    for (std::string_view n : names) {
+        if (n == name)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+const char* Unknown_argument(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg.size() < 2 || arg[0] != '-')
+            return argv[i];
+        arg.remove_prefix(arg.rfind("--", 0) == 0 ? 2 : 1);
+        const auto equals = arg.find('=');
+        const std::string_view name = arg.substr(0, equals);
+        if (Listed(kQtFlags, name))
+            continue;
+        if (!Listed(kQtValueOptions, name))
+            return argv[i];
+        if (equals == std::string_view::npos && ++i >= argc)
+            return argv[i - 1];  // the value is missing
+    }
+    return nullptr;
 }
 
 std::string Usage_text() {

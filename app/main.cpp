@@ -12,6 +12,16 @@
 #include "scope/bus_address.h"
 #include "vistrel/metafile.h"
 
+namespace {
+
+int Refuse_argument(const char* argument) {
+    std::fprintf(stderr, "hp54200a: unknown argument \"%s\"\n\n%s", argument,
+                 app::Usage_text().c_str());
+    return 2;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     switch (app::Early_action(argc, argv)) {
         case app::EarlyAction::Help:
@@ -23,13 +33,11 @@ int main(int argc, char* argv[]) {
         case app::EarlyAction::Run:
             break;
     }
+    if (const char* unknown = app::Unknown_argument(argc, argv))
+        return Refuse_argument(unknown);
     QApplication application(argc, argv);
-    if (argc > 1) {
-        // Qt has taken its own options; whatever is left is not the program's.
-        std::fprintf(stderr, "hp54200a: unknown argument \"%s\"\n\n%s", argv[1],
-                     app::Usage_text().c_str());
-        return 2;
-    }
+    if (argc > 1)
+        return Refuse_argument(argv[1]);  // Qt has taken its own options; this is not one
     // The titles' numbers use the decimal separator of the operator's locale.
     dsp::Set_decimal_separator(QLocale::system().decimalPoint().toStdString());
     app::TForm1 form;

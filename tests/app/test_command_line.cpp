@@ -55,6 +55,9 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
           "(default 5)", "libhp54200a_sim.so", "~/junk/", "vistrel.wmf"})
         EXPECT_NE(help.out.find(named), std::string::npos) << named;
     EXPECT_EQ(help.err, "");
+    const ProgramRun short_help = Run_program(kNoDisplay, "-h");
+    EXPECT_EQ(short_help.status, 0);
+    EXPECT_EQ(short_help.out, help.out);
 
     const ProgramRun version = Run_program(kNoDisplay, "--version");
     EXPECT_EQ(version.status, 0) << version.err;
@@ -62,14 +65,24 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
 }
 
 TEST(CommandLine, UnknownArgumentPrintsTheUsageAndExits2) {
-    // Qt takes -platform and its value; what is left is refused.
-    const ProgramRun r =
-        Run_program("QT_QPA_PLATFORM=offscreen", "-platform offscreen --frobnicate");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("hp54200a: unknown argument \"--frobnicate\"\n"), std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find("Usage: hp54200a "), std::string::npos);
+    // Qt takes -platform and its value; what is left is refused, with or without a display.
+    const std::pair<const char*, const char*> runs[] = {
+        {"QT_QPA_PLATFORM=offscreen", "-platform offscreen --frobnicate"},
+        {kNoDisplay, "--frobnicate"},
+        {kNoDisplay, "-reverse --style=fusion --frobnicate"},
+        {kNoDisplay, "-style"},  // an option of Qt's without its value
+    };
+    for (const auto& [environment, arguments] : runs) {
+        SCOPED_TRACE(arguments);
+        const ProgramRun r = Run_program(environment, arguments);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        const std::string named =
+            std::string(arguments).substr(std::string(arguments).rfind(' ') + 1);
+        EXPECT_NE(r.err.find("hp54200a: unknown argument \"" + named + "\"\n"), std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("Usage: hp54200a "), std::string::npos);
+    }
 }
 
 TEST(CommandLine, RefusedBusAddressIsReportedBeforeAnyDriverIsLoaded) {
