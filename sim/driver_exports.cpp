@@ -3,6 +3,7 @@
 // of the bus calls, and the traffic log. Compile definitions build the variants that the
 // program's binding tests need: SIM_NO_WAITSRQ, and SIM_STATUS_NONE / SIM_STATUS_THREAD /
 // SIM_STATUS_PLAIN for the three other ways a driver may report its status.
+#include <cerrno>
 #include <map>
 #include <string>
 
@@ -129,6 +130,12 @@ SIM_EXPORT int ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
                              " eot=" + std::to_string(eot) + " eos=" + std::to_string(eos);
     if (board != cfg.board) {
         fail("ibdev", args, EARG);
+        return -1;
+    }
+    if (cfg.no_board) {
+        // As the linux-gpib user library without a board: the device file cannot be opened,
+        // so the call fails with a system error and its number, before any bus traffic.
+        finish("ibdev", args, nullptr, 0, ERR | CMPL, EDVR, ENOENT);
         return -1;
     }
     if (pad != cfg.address || sad != 0 || cfg.fail_ibdev) {

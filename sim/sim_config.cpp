@@ -222,6 +222,7 @@ Config read_config() {
         cfg.log_path = *v;
 
     cfg.fail_ibdev = flag("HP_SIM_FAIL_IBDEV");
+    cfg.no_board = flag("HP_SIM_NO_BOARD");
     cfg.fail_ibclr = flag("HP_SIM_FAIL_IBCLR");
     cfg.fail_write = parse_write_faults(env("HP_SIM_FAIL_WRITE"));
     cfg.timeout_write = parse_write_faults(env("HP_SIM_TIMEOUT_WRITE"));

@@ -43,6 +43,7 @@ struct Config {
     long address = 5;  // the scope's primary address (set on its rear panel)
 
     bool fail_ibdev = false;
+    bool no_board = false;  // the board's device file is missing, as with no GPIB driver loaded
     bool fail_ibclr = false;
     std::vector<CallFault> fail_write;
     std::vector<CallFault> timeout_write;

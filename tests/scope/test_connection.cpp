@@ -108,6 +108,7 @@ TEST_F(ConnectionTest, EveryFailureWhileOpeningIsFatal) {
     };
     const Case cases[] = {
         {"HP_SIM_FAIL_IBDEV", "1", "Unable to open device  ibsta = $8100  iberr = 2"},
+        {"HP_SIM_NO_BOARD", "1", "Unable to open device  ibsta = $8100  iberr = 0"},
         {"HP_SIM_FAIL_IBCLR", "1", "Unable to clear device  ibsta = $8100  iberr = 2"},
         {"HP_SIM_FAIL_WRITE", "ID ?@1", "Unable to write to device  ibsta = $8100  iberr = 2"},
         {"HP_SIM_TIMEOUT_READ", "1", "Unable to read from device  ibsta = $C100  iberr = 6"},

@@ -121,6 +121,13 @@ TEST_F(SimBus, IbdevAndIbclrFailOnRequest) {
     EXPECT_EQ(drv->open(), -1);
     EXPECT_TRUE(*drv->ibsta & ERR);
     sim.unset("HP_SIM_FAIL_IBDEV");
+    // No board: a system error, its number in the count, and no traffic to the scope.
+    sim.set("HP_SIM_NO_BOARD", "1");
+    EXPECT_EQ(drv->open(), -1);
+    EXPECT_EQ(*drv->ibsta, ERR | CMPL);
+    EXPECT_EQ(*drv->iberr, EDVR);
+    EXPECT_EQ(*drv->ibcnt, ENOENT);
+    sim.unset("HP_SIM_NO_BOARD");
     sim.set("HP_SIM_FAIL_IBCLR", "1");
     const int ud = drv->open();  // settings are read afresh at every ibdev
     ASSERT_GT(ud, 0);
