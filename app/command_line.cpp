@@ -4,17 +4,9 @@
 #include <cstring>
 #include <string_view>
 
-namespace app {
+#include "scope/resource.h"
 
-EarlyAction Early_action(int argc, const char* const* argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
-            return EarlyAction::Help;
-        if (std::strcmp(argv[i], "--version") == 0)
-            return EarlyAction::Version;
-    }
-    return EarlyAction::Run;
-}
+namespace app {
 
 namespace {
 
@@ -35,51 +27,127 @@ bool Listed(const std::string_view (&names)[N], std::string_view name) {
     return false;
 }
 
+std::string Unknown(const char* argument) {
+    return std::string("unknown argument \"") + argument + "\"";
+}
+
 }  // namespace
 
-const char* Unknown_argument(int argc, const char* const* argv) {
+std::optional<int> Address_option(const std::string& text) {
+    if (text.empty() || text.size() > 2 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const int value = std::stoi(text);
+    return value <= 30 ? std::optional<int>(value) : std::nullopt;
+}
+
+CommandLine Parse_command_line(int argc, char** argv) {
+    CommandLine cl;
+    cl.qt_arguments.push_back(argv[0]);
     for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            cl.action = EarlyAction::Help;
+            return cl;
+        }
+        if (arg == "--version") {
+            cl.action = EarlyAction::Version;
+            return cl;
+        }
+    }
+    for (int i = 1; i < argc && cl.refusal.empty(); ++i) {
         std::string_view arg = argv[i];
-        if (arg.size() < 2 || arg[0] != '-')
-            return argv[i];
+        if (arg == "--resource" || arg == "--address") {
+            if (i + 1 >= argc) {
+                cl.refusal = std::string(arg) + " needs a value";
+                break;
+            }
+            (arg == "--resource" ? cl.resource : cl.address) = argv[++i];
+            continue;
+        }
+        if (arg == "--choose-connection") {
+            cl.choose_connection = true;
+            continue;
+        }
+        if (arg.size() < 2 || arg[0] != '-') {
+            cl.refusal = Unknown(argv[i]);
+            break;
+        }
         arg.remove_prefix(arg.rfind("--", 0) == 0 ? 2 : 1);
         const auto equals = arg.find('=');
         const std::string_view name = arg.substr(0, equals);
+        cl.qt_arguments.push_back(argv[i]);
         if (Listed(kQtFlags, name))
             continue;
-        if (!Listed(kQtValueOptions, name))
-            return argv[i];
-        if (equals == std::string_view::npos && ++i >= argc)
-            return argv[i - 1];  // the value is missing
+        if (!Listed(kQtValueOptions, name)) {
+            cl.refusal = Unknown(argv[i]);
+        } else if (equals == std::string_view::npos) {
+            if (i + 1 >= argc)
+                cl.refusal = Unknown(argv[i]);  // its value is missing
+            else
+                cl.qt_arguments.push_back(argv[++i]);
+        }
     }
-    return nullptr;
+    cl.qt_arguments.push_back(nullptr);
+    // The connection options are checked here too, so that a mistyped one is told without a
+    // display.
+    std::optional<int> address;
+    if (cl.refusal.empty() && cl.address) {
+        address = Address_option(*cl.address);
+        if (!address)
+            cl.refusal = "--address \"" + *cl.address +
+                         "\" is not a primary address: use a number from 0 to 30.";
+    }
+    if (cl.refusal.empty() && cl.resource)
+        cl.refusal = scope::Parse_resource(*cl.resource, address).refusal;
+    return cl;
 }
 
 std::string Usage_text() {
-    return "Usage: hp54200a [--help | --version] [Qt options, e.g. -platform offscreen]\n"
-           "\n"
-           "The operator's screen for an HP 54200A digitizing oscilloscope on a GPIB (IEEE 488)\n"
-           "bus: waveforms, spectra and the scope's own period and RMS measurements, written as\n"
-           "a Windows metafile, copied to the clipboard or saved as fixed-width text files.\n"
-           "\n"
-           "Environment:\n"
-           "  GPIB_LIBRARY  the GPIB driver library to load (default libgpib.so.0, the\n"
-           "                linux-gpib user library). Driver libraries that come with the\n"
-           "                program, in " HP_DRIVER_DIR
-           ":\n"
-           "                  libhp54200a_sim.so   a simulated HP 54200A (no hardware)\n"
-           "                  libgpib_prologix.so  Prologix GPIB-USB/-ETHERNET and AR488 \"++\"\n"
-           "                                       adapters: PROLOGIX_PORT=/dev/ttyUSB0 or\n"
-           "                                       host[:1234], PROLOGIX_BAUD (default 115200)\n"
-           "                  libgpib_vxi11.so     LAN-GPIB gateways speaking VXI-11:\n"
-           "                                       VXI11_HOST=host[:port], VXI11_DEVICE\n"
-           "                                       (default gpib<board>,<address>)\n"
-           "  GPIB_BOARD    the interface's board index, 0 to 15 (default 0)\n"
-           "  GPIB_ADDRESS  the scope's primary address, 0 to 30 (default 5)\n"
-           "\n"
-           "Files:\n"
-           "  vistrel.wmf   the metafile (Output, \"Windows Metafile\"), in the current folder\n"
-           "  ~/junk/       the text data files (Output, \"Textfile\"); the folder must exist\n";
+    std::string text =
+        "Usage: hp54200a [--help | --version]\n"
+        "       hp54200a [--resource STRING] [--address N] [--choose-connection]\n"
+        "                [Qt options, e.g. -platform offscreen]\n"
+        "\n"
+        "The operator's screen for an HP 54200A digitizing oscilloscope on a GPIB (IEEE 488)\n"
+        "bus: waveforms, spectra and the scope's own period and RMS measurements, written as\n"
+        "a Windows metafile, copied to the clipboard or saved as fixed-width text files.\n"
+        "\n"
+        "Options:\n"
+        "  --resource STRING    the interface and the scope's address, as a resource string:\n"
+        "%FORMS%"
+        "  --address N          the scope's primary address, 0 to 30, for the forms that name\n"
+        "                       only the interface (::INTFC)\n"
+        "  --choose-connection  open the Connection dialog first when nothing names an\n"
+        "                       interface (the desktop entry passes it)\n"
+        "  -h, --help, --version\n"
+        "\n"
+        "The interface is taken from the command line, then from the environment variables\n"
+        "below, then from the choice saved by the Connection dialog (OK), then the default:\n"
+        "the linux-gpib board 0, the scope at address 5 (GPIB0::5::INSTR).\n"
+        "\n"
+        "Environment:\n"
+        "  GPIB_LIBRARY  the GPIB driver library to load (default libgpib.so.0, the\n"
+        "                linux-gpib user library). Driver libraries that come with the\n"
+        "                program, in " HP_DRIVER_DIR
+        ":\n"
+        "                  libhp54200a_sim.so   a simulated HP 54200A (no hardware)\n"
+        "                  libgpib_prologix.so  Prologix GPIB-USB/-ETHERNET and AR488 \"++\"\n"
+        "                                       adapters: PROLOGIX_PORT=/dev/ttyUSB0 or\n"
+        "                                       host[:1234], PROLOGIX_BAUD (default 115200)\n"
+        "                  libgpib_vxi11.so     LAN-GPIB gateways speaking VXI-11:\n"
+        "                                       VXI11_HOST=host[:port], VXI11_DEVICE\n"
+        "                                       (default gpib<board>,<address>)\n"
+        "  GPIB_BOARD    the interface's board index, 0 to 15 (default 0)\n"
+        "  GPIB_ADDRESS  the scope's primary address, 0 to 30 (default 5)\n"
+        "\n"
+        "Files:\n"
+        "  vistrel.wmf   the metafile (Output, \"Windows Metafile\"), in the current folder\n"
+        "  ~/junk/       the text data files (Output, \"Textfile\"); the folder must exist\n"
+        "  ~/.config/hp54200a/hp54200a.conf  the saved connection (written only by the\n"
+        "                Connection dialog's OK)\n";
+    text.replace(text.find("%FORMS%"), 7, scope::kResourceForms);
+    return text;
 }
 
 std::string Version_text() {

@@ -1,21 +1,35 @@
 // The program's command line: --help and --version, answered before the Qt application object
-// exists (so they work without a display), and the refusal of anything Qt did not take.
+// exists (so they work without a display); the choice of interface (--resource, --address) and
+// the desktop entry's --choose-connection; and the refusal of anything that is neither the
+// program's nor Qt's.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace app {
 
 enum class EarlyAction { Run, Help, Version };
 
-// Looks for --help or --version among the arguments (the first one found wins).
-EarlyAction Early_action(int argc, const char* const* argv);
+struct CommandLine {
+    EarlyAction action = EarlyAction::Run;
+    std::optional<std::string> resource;  // --resource STRING
+    std::optional<std::string> address;   // --address N, checked with the resource
+    bool choose_connection = false;       // --choose-connection: ask when nothing is chosen
+    std::string refusal;                  // why the arguments cannot be used; empty when fine
+    // The arguments for the Qt application object: the program's name and Qt's own options.
+    std::vector<char*> qt_arguments;
+};
 
-// The first argument that is neither the program's nor one of the options the Qt application
-// object takes (QGuiApplication and QApplication, with their values); nullptr when there is none.
-// Checked before the application object exists, which without a display would end the program
-// before it could say what was wrong.
-const char* Unknown_argument(int argc, const char* const* argv);
+// Reads the arguments. --help or --version, wherever they stand, win over everything else.
+// An argument that is neither the program's nor one of the options that the Qt application
+// object takes (QGuiApplication's and QApplication's, with their values) is refused here, before
+// that object exists: without a display it would end the program before it could say so.
+CommandLine Parse_command_line(int argc, char** argv);
+
+// The value of --address: a primary address 0..30, digits only.
+std::optional<int> Address_option(const std::string& text);
 
 std::string Usage_text();
 std::string Version_text();

@@ -1,29 +1,45 @@
-// The program's entry point: the command line, the bus address, then the main window and its
-// event loop. Nothing is loaded and nothing is sent to the scope until the operator acts.
+// The program's entry point: the command line, the interface and the bus address, then the main
+// window and its event loop. Nothing is loaded and nothing is sent to the scope until the
+// operator acts.
 #include <QApplication>
 #include <QLocale>
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/connection.h"
+#include "app/connection_dialog.h"
 #include "app/main_window.h"
 #include "app/qt_dialogs.h"
 #include "dsp/eng_format.h"
 #include "platform/platform.h"
 #include "scope/bus_address.h"
+#include "scope/resource.h"
 #include "vistrel/metafile.h"
 
 namespace {
 
-int Refuse_argument(const char* argument) {
-    std::fprintf(stderr, "hp54200a: unknown argument \"%s\"\n\n%s", argument,
-                 app::Usage_text().c_str());
+int Refuse_arguments(const std::string& why) {
+    std::fprintf(stderr, "hp54200a: %s\n\n%s", why.c_str(), app::Usage_text().c_str());
     return 2;
+}
+
+// A saved choice that cannot be used is refused as a bad variable is, on standard error and in a
+// box, with the hint that the Connection dialog replaces it; it opens at once, and the program
+// stops if it is cancelled.
+bool Refuse_saved_choice(const app::ConnectionChoice& choice, QWidget* window,
+                         const std::string& program_dir) {
+    std::fprintf(stderr, "hp54200a: %s\n", choice.refusal.c_str());
+    platform::current().message_box(platform::BoxKind::Error, "Error", choice.refusal);
+    if (app::Run_first_connection_dialog(window, program_dir) != app::FirstChoice::Chosen)
+        platform::stop_program();
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    switch (app::Early_action(argc, argv)) {
+    app::CommandLine command_line = app::Parse_command_line(argc, argv);
+    switch (command_line.action) {
         case app::EarlyAction::Help:
             std::fputs(app::Usage_text().c_str(), stdout);
             return 0;
@@ -33,16 +49,30 @@ int main(int argc, char* argv[]) {
         case app::EarlyAction::Run:
             break;
     }
-    if (const char* unknown = app::Unknown_argument(argc, argv))
-        return Refuse_argument(unknown);
-    QApplication application(argc, argv);
-    if (argc > 1)
-        return Refuse_argument(argv[1]);  // Qt has taken its own options; this is not one
+    if (!command_line.refusal.empty())
+        return Refuse_arguments(command_line.refusal);
+    int qt_argc = static_cast<int>(command_line.qt_arguments.size()) - 1;
+    QApplication application(qt_argc, command_line.qt_arguments.data());
+    if (qt_argc > 1)  // Qt has taken its own options; this is not one
+        return Refuse_arguments("unknown argument \"" + std::string(command_line.qt_arguments[1]) +
+                                "\"");
+    const std::string program_dir = QCoreApplication::applicationDirPath().toStdString();
+    const app::ConnectionChoice choice = app::Choose_connection(command_line, program_dir);
+    if (!choice.refusal.empty() && choice.source == app::ChoiceSource::CommandLine)
+        return Refuse_arguments(choice.refusal);
     // The titles' numbers use the decimal separator of the operator's locale.
     dsp::Set_decimal_separator(QLocale::system().decimalPoint().toStdString());
     app::TForm1 form;
     app::QtPlatform platform(&form);
     platform::set_current(&platform);
+    bool chosen = choice.source != app::ChoiceSource::Default;
+    if (!choice.refusal.empty())
+        chosen = Refuse_saved_choice(choice, &form, program_dir);
+    else if (command_line.choose_connection && !chosen)
+        chosen = app::Run_first_connection_dialog(&form, program_dir) == app::FirstChoice::Chosen;
+    // Nothing configured: the window as it always was, its title without a resource.
+    if (chosen)
+        form.show_resource(scope::Resource_in_environment());
     scope::Configure_bus_address();
     form.show();
     const int status = QApplication::exec();

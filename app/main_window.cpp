@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -14,6 +15,8 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include "app/connection.h"
+#include "app/connection_dialog.h"
 #include "app/output.h"
 #include "app/paint_box.h"
 #include "app/qt_dialogs.h"
@@ -22,7 +25,9 @@
 #include "model/waveform.h"
 #include "platform/platform.h"
 #include "scope/acquisition.h"
+#include "scope/bus_address.h"
 #include "scope/gpib_driver.h"
+#include "scope/resource.h"
 #include "scope/scope_link.h"
 
 namespace app {
@@ -182,6 +187,9 @@ void TForm1::build_controls() {
     ComboBox3->setCurrentIndex(1);
     place(ComboBox3, "ComboBox3", 96, 728, 89, 21);
     Label5 = make_label(c, "Label5", "Times to Average", 32, 752);
+    // Below the averaging counts, in the strip's free area.
+    ConnectionButton =
+        place(new QPushButton("Connection...", c), "ConnectionButton", 0, 784, 89, 25);
 
     PaintBox1 = place(new PaintBoxWidget(c), "PaintBox1", 192, 8, 1073, 809);
 
@@ -199,7 +207,8 @@ void TForm1::build_controls() {
 
     // A focused push button takes Enter for itself, as on the desktop the panel comes from;
     // elsewhere Enter reaches the window and activates Quit.
-    for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5}) b->setAutoDefault(true);
+    for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5, ConnectionButton})
+        b->setAutoDefault(true);
 
     ScrollBox->setWidget(Content);
 }
@@ -210,6 +219,7 @@ void TForm1::connect_handlers() {
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
     connect(Button4, &QPushButton::clicked, this, [this] { Output_currently_active_graphs(); });
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+    connect(ConnectionButton, &QPushButton::clicked, this, [this] { ConnectionClick(); });
     // A choice from the list, even of the entry already shown, sets the output flags again.
     connect(ComboBox1, &QComboBox::activated, this, [this] { Get_output_format(); });
     // The count boxes change when an entry is picked, also the one already shown (channel 2's
@@ -456,6 +466,25 @@ void TForm1::Output_currently_active_graphs() {
 
 void TForm1::Button3Click() {
     platform::current().message_box(platform::BoxKind::Information, "Information", kAboutText);
+}
+
+void TForm1::ConnectionClick() {
+    const bool open = scope::Gpib_library_loaded();
+    const std::string program_dir = QCoreApplication::applicationDirPath().toStdString();
+    ConnectionDialog dialog(scope::Resource_in_environment(), open, program_dir, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    Save_resource(dialog.resource());
+    if (open)
+        return;  // the open connection stays; the choice counts from the next start
+    Apply_resource(dialog.resource(), program_dir);
+    scope::Configure_bus_address();
+    show_resource(scope::Resource_in_environment());
+}
+
+void TForm1::show_resource(const std::string& resource) {
+    setWindowTitle(QString::fromLatin1(kWindowCaption) + QStringLiteral(" - ") +
+                   QString::fromStdString(resource));
 }
 
 void TForm1::Button2Click() {

@@ -29,10 +29,13 @@ class TForm1 final : public QMainWindow {
     void send_message(const std::string& line);
 
     // Handlers, named for their controls.
-    void Button1Click();  // Refresh
-    void Button2Click();  // Quit
-    void Button3Click();  // About
-    void Button5Click();  // Auto- Scale
+    void Button1Click();     // Refresh
+    void Button2Click();     // Quit
+    void Button3Click();     // About
+    void Button5Click();     // Auto- Scale
+    void ConnectionClick();  // Connection...
+    // The window's title with the resource in use after the program's name.
+    void show_resource(const std::string& resource);
     void Output_currently_active_graphs();
     void Get_output_format();
     void RadioGroup1Click();  // Channel 1 Display
@@ -47,6 +50,7 @@ class TForm1 final : public QMainWindow {
     void Get_ch_1_averaging_times();
     void Get_ch_2_averaging_times();
 
+    QPushButton* ConnectionButton = nullptr;
     QScrollArea* ScrollBox = nullptr;
     QWidget* Content = nullptr;
     RadioGroup* RadioGroup1 = nullptr;

@@ -4,8 +4,6 @@
 // accessors never are), the Windows driver's user_ variables, or the plain variables.
 #include "scope/gpib_driver.h"
 
-#include <dlfcn.h>
-
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -13,44 +11,12 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "scope/driver_binding.h"
 #include "scope/gpib_defs.h"
 #include "scope/scope_link.h"
 
 namespace scope {
 namespace {
-
-#ifdef _WIN32
-constexpr const char* kDefaultLibrary = "GPIB-32.DLL";
-#else
-constexpr const char* kDefaultLibrary = "libgpib.so.0";
-#endif
-
-enum class StatusForm { None, Accessors, UserVariables, PlainVariables };
-
-struct DriverBinding {
-    void* Gpib_library = nullptr;
-    StatusForm form = StatusForm::None;
-    const int* Ibsta_ref = nullptr;
-    const int* Iberr_ref = nullptr;
-    const int* Ibcnt_ref = nullptr;
-    gpib::ThreadIbsta_fn thread_ibsta = nullptr;
-    gpib::ThreadIberr_fn thread_iberr = nullptr;
-    gpib::ThreadIbcnt_fn thread_ibcnt = nullptr;
-    gpib::DevClear_fn DevClear = nullptr;
-    gpib::FindLstn_fn FindLstn = nullptr;
-    gpib::ReadStatusByte_fn ReadStatusByte = nullptr;
-    gpib::SendIFC_fn SendIFC = nullptr;
-    gpib::WaitSRQ_fn WaitSRQ = nullptr;
-    gpib::ibclr_fn ibclr = nullptr;
-    gpib::ibdev_fn ibdev = nullptr;
-    gpib::ibonl_fn ibonl = nullptr;
-    gpib::ibrd_fn ibrd = nullptr;
-    gpib::ibwrt_fn ibwrt = nullptr;
-    // The outcome of the last call, as the driver reported it.
-    int32_t ibsta = 0;
-    int32_t iberr = 0;
-    int32_t ibcnt = 0;
-};
 
 DriverBinding Driver;
 
@@ -116,78 +82,9 @@ const char* Error_name(int32_t iberr) {
     }
 }
 
-template <typename T>
-T Resolve(const char* name) {
-    return reinterpret_cast<T>(dlsym(Driver.Gpib_library, name));
-}
-
-void Bind_status_form() {
-    Driver.thread_ibsta = Resolve<gpib::ThreadIbsta_fn>("ThreadIbsta");
-    Driver.thread_iberr = Resolve<gpib::ThreadIberr_fn>("ThreadIberr");
-    Driver.thread_ibcnt = Resolve<gpib::ThreadIbcnt_fn>("ThreadIbcnt");
-    if (Driver.thread_ibsta != nullptr && Driver.thread_iberr != nullptr &&
-        Driver.thread_ibcnt != nullptr) {
-        Driver.form = StatusForm::Accessors;
-        return;
-    }
-    for (const auto& names : {std::array<const char*, 3>{"user_ibsta", "user_iberr", "user_ibcnt"},
-                              std::array<const char*, 3>{"ibsta", "iberr", "ibcnt"}}) {
-        Driver.Ibsta_ref = Resolve<const int*>(names[0]);
-        Driver.Iberr_ref = Resolve<const int*>(names[1]);
-        Driver.Ibcnt_ref = Resolve<const int*>(names[2]);
-        if (Driver.Ibsta_ref != nullptr && Driver.Iberr_ref != nullptr &&
-            Driver.Ibcnt_ref != nullptr) {
-            Driver.form =
-                names[0][0] == 'u' ? StatusForm::UserVariables : StatusForm::PlainVariables;
-            return;
-        }
-    }
-    Driver.form = StatusForm::None;
-}
-
-// What the library lacks, for the line on standard error: "" when it has everything.
-std::string Missing_exports() {
-    const std::array<std::pair<const char*, bool>, 10> entry_points{{
-        {"DevClear", Driver.DevClear != nullptr},
-        {"FindLstn", Driver.FindLstn != nullptr},
-        {"ReadStatusByte", Driver.ReadStatusByte != nullptr},
-        {"SendIFC", Driver.SendIFC != nullptr},
-        {"WaitSRQ", Driver.WaitSRQ != nullptr},
-        {"ibclr", Driver.ibclr != nullptr},
-        {"ibdev", Driver.ibdev != nullptr},
-        {"ibonl", Driver.ibonl != nullptr},
-        {"ibrd", Driver.ibrd != nullptr},
-        {"ibwrt", Driver.ibwrt != nullptr},
-    }};
-    std::string missing;
-    for (const auto& [name, bound] : entry_points) {
-        if (!bound)
-            missing += (missing.empty() ? "" : ", ") + std::string(name);
-    }
-    if (Driver.form == StatusForm::None) {
-        missing += (missing.empty() ? "" : ", ") +
-                   std::string(
-                       "a status form (ThreadIbsta/ThreadIberr/ThreadIbcnt, "
-                       "user_ibsta/user_iberr/user_ibcnt or ibsta/iberr/ibcnt)");
-    }
-    return missing;
-}
-
 [[noreturn]] void Fail_binding(const char* text) {
     platform::current().message_box(platform::BoxKind::Error, "Error", text);
     platform::stop_program();
-}
-
-void Read_status() {
-    if (Driver.form == StatusForm::Accessors) {
-        Driver.ibsta = Driver.thread_ibsta();
-        Driver.iberr = Driver.thread_iberr();
-        Driver.ibcnt = Driver.thread_ibcnt();
-    } else if (Driver.form != StatusForm::None) {
-        Driver.ibsta = *Driver.Ibsta_ref;
-        Driver.iberr = *Driver.Iberr_ref;
-        Driver.ibcnt = *Driver.Ibcnt_ref;
-    }
 }
 
 }  // namespace
@@ -196,28 +93,15 @@ void Load_gpib_library() {
     const char* configured = std::getenv("GPIB_LIBRARY");
     const char* name =
         configured != nullptr && configured[0] != '\0' ? configured : kDefaultLibrary;
-    Driver = DriverBinding{};
-    Driver.Gpib_library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
-    if (Driver.Gpib_library == nullptr) {
-        const char* reason = dlerror();
+    std::string reason;
+    if (!Bind_driver_library(Driver, name, reason)) {
         std::fprintf(stderr, "hp54200a: cannot load the GPIB driver library %s (%s): %s\n", name,
                      configured == name ? "from GPIB_LIBRARY"
                                         : "the default; set GPIB_LIBRARY to use another",
-                     reason != nullptr ? reason : "no reason given");
+                     reason.c_str());
         Fail_binding("LoadLibrary FAILED!");
     }
-    Driver.DevClear = Resolve<gpib::DevClear_fn>("DevClear");
-    Driver.FindLstn = Resolve<gpib::FindLstn_fn>("FindLstn");
-    Driver.ReadStatusByte = Resolve<gpib::ReadStatusByte_fn>("ReadStatusByte");
-    Driver.SendIFC = Resolve<gpib::SendIFC_fn>("SendIFC");
-    Driver.WaitSRQ = Resolve<gpib::WaitSRQ_fn>("WaitSRQ");
-    Driver.ibclr = Resolve<gpib::ibclr_fn>("ibclr");
-    Driver.ibdev = Resolve<gpib::ibdev_fn>("ibdev");
-    Driver.ibonl = Resolve<gpib::ibonl_fn>("ibonl");
-    Driver.ibrd = Resolve<gpib::ibrd_fn>("ibrd");
-    Driver.ibwrt = Resolve<gpib::ibwrt_fn>("ibwrt");
-    Bind_status_form();
-    if (const std::string missing = Missing_exports(); !missing.empty()) {
+    if (const std::string missing = Missing_exports(Driver); !missing.empty()) {
         std::fprintf(stderr, "hp54200a: the GPIB driver library %s lacks %s\n", name,
                      missing.c_str());
         platform::current().message_box(platform::BoxKind::Error, "Error",
@@ -228,10 +112,7 @@ void Load_gpib_library() {
 }
 
 void Release_gpib_library() {
-    if (Driver.Gpib_library != nullptr) {
-        dlclose(Driver.Gpib_library);
-    }
-    Driver = DriverBinding{};
+    Unbind_driver_library(Driver);
 }
 
 bool Gpib_library_loaded() {
@@ -259,7 +140,7 @@ int32_t Call_ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
         return -1;
     }
     const int32_t ud = Driver.ibdev(board, pad, sad, tmo, eot, eos);
-    Read_status();
+    Read_status(Driver);
     return ud;
 }
 
@@ -268,7 +149,7 @@ void Call_ibclr(int32_t device) {
         return;
     }
     Driver.ibclr(device);
-    Read_status();
+    Read_status(Driver);
 }
 
 void Call_ibwrt(int32_t device, const char* buffer, int32_t count) {
@@ -276,7 +157,7 @@ void Call_ibwrt(int32_t device, const char* buffer, int32_t count) {
         return;
     }
     Driver.ibwrt(device, buffer, count);
-    Read_status();
+    Read_status(Driver);
 }
 
 void Call_ibrd(int32_t device, char* buffer, int32_t count) {
@@ -284,7 +165,7 @@ void Call_ibrd(int32_t device, char* buffer, int32_t count) {
         return;
     }
     Driver.ibrd(device, buffer, count);
-    Read_status();
+    Read_status(Driver);
 }
 
 void Call_ibonl(int32_t device, int v) {
@@ -292,7 +173,7 @@ void Call_ibonl(int32_t device, int v) {
         return;
     }
     Driver.ibonl(device, v);
-    Read_status();
+    Read_status(Driver);
 }
 
 int32_t Ibsta() {

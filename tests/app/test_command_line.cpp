@@ -32,8 +32,10 @@ ProgramRun Run_program(const std::string& environment, const std::string& argume
     const auto out = dir / ("hp_cli_out_" + tag);
     const auto err = dir / ("hp_cli_err_" + tag);
     const std::string program = std::string(std::getenv("HP_BUILD_DIR")) + "/app/hp54200a";
-    const std::string command = "env " + environment + " '" + program + "' " + arguments + " >'" +
-                                out.string() + "' 2>'" + err.string() + "' </dev/null";
+    // No saved connection of the machine's user can reach the program.
+    const std::string command = "env XDG_CONFIG_HOME=/nonexistent/hp54200a env " + environment +
+                                " '" + program + "' " + arguments + " >'" + out.string() + "' 2>'" +
+                                err.string() + "' </dev/null";
     ProgramRun r;
     const int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -52,7 +54,9 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
     EXPECT_EQ(help.out.rfind("Usage: hp54200a ", 0), 0u);
     for (const char* named :
          {"GPIB_LIBRARY", "libgpib.so.0", "GPIB_BOARD", "(default 0)", "GPIB_ADDRESS",
-          "(default 5)", "libhp54200a_sim.so", "~/junk/", "vistrel.wmf"})
+          "(default 5)", "libhp54200a_sim.so", "~/junk/", "vistrel.wmf", "--resource STRING",
+          "PRLGX-ASRL::serial port::INTFC", "--address N", "--choose-connection",
+          "then from the environment variables", "hp54200a.conf"})
         EXPECT_NE(help.out.find(named), std::string::npos) << named;
     EXPECT_EQ(help.err, "");
     const ProgramRun short_help = Run_program(kNoDisplay, "-h");
@@ -81,6 +85,24 @@ TEST(CommandLine, UnknownArgumentPrintsTheUsageAndExits2) {
             std::string(arguments).substr(std::string(arguments).rfind(' ') + 1);
         EXPECT_NE(r.err.find("hp54200a: unknown argument \"" + named + "\"\n"), std::string::npos)
             << r.err;
+        EXPECT_NE(r.err.find("Usage: hp54200a "), std::string::npos);
+    }
+}
+
+TEST(CommandLine, RefusedConnectionOptionsExit2BeforeAnyWindow) {
+    const std::pair<const char*, const char*> runs[] = {
+        {"--resource", "hp54200a: --resource needs a value\n"},
+        {"--resource GPIB0::99::INSTR --address 3",
+         "hp54200a: \"GPIB0::99::INSTR\" is not a resource this program can use: \"99\" is not a "
+         "primary address from 0 to 30.\nAccepted forms:\n  GPIB[board]::address[::INSTR]"},
+        {"--resource SIM::5::INSTR --address 31",
+         "hp54200a: --address \"31\" is not a primary address: use a number from 0 to 30."},
+    };
+    for (const auto& [arguments, said] : runs) {
+        SCOPED_TRACE(arguments);
+        const ProgramRun r = Run_program(kNoDisplay, arguments);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err.rfind(said, 0), 0u) << r.err;
         EXPECT_NE(r.err.find("Usage: hp54200a "), std::string::npos);
     }
 }

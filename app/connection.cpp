@@ -1,0 +1,138 @@
+// The connection choice at start: command line, environment, saved choice, default.
+#include "app/connection.h"
+
+#include <QSettings>
+#include <cstdlib>
+#include <filesystem>
+
+#include "scope/resource.h"
+
+namespace app {
+namespace {
+
+constexpr const char* kResourceKey = "connection/resource";
+constexpr const char* kInterfaceVariables[] = {"GPIB_LIBRARY",  "GPIB_BOARD", "GPIB_ADDRESS",
+                                               "PROLOGIX_PORT", "VXI11_HOST", "VXI11_DEVICE"};
+
+bool Is_set(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+// overwrite: the command line's settings replace the environment's; a saved choice's only fill
+// what the environment leaves unset.
+void Apply(const scope::Settings& settings, bool overwrite) {
+    for (const auto& [name, value] : settings) {
+        if (overwrite || !Is_set(name.c_str()))
+            setenv(name.c_str(), value.c_str(), 1);
+    }
+}
+
+std::string Refusal_of_saved(const std::string& why) {
+    return why + "\nThe connection was saved by the Connection dialog; choose another there.";
+}
+
+}  // namespace
+
+std::string Driver_library(const std::string& file_name, const std::string& program_dir) {
+    namespace fs = std::filesystem;
+    const fs::path dir(program_dir);
+    const fs::path build_folder = file_name == "libhp54200a_sim.so"    ? "sim"
+                                  : file_name == "libgpib_prologix.so" ? "adapters/prologix"
+                                                                       : "adapters/vxi11";
+    for (const fs::path& candidate :
+         {dir / ".." / "lib" / "hp54200a" / file_name, dir / ".." / build_folder / file_name}) {
+        std::error_code ec;
+        if (fs::is_regular_file(candidate, ec))
+            return fs::weakly_canonical(candidate, ec).string();
+    }
+    return std::string(HP_DRIVER_DIR) + "/" + file_name;
+}
+
+std::optional<std::string> Saved_resource() {
+    const QSettings settings(kSettingsOrganization, kSettingsApplication);
+    const QString value = settings.value(kResourceKey).toString();
+    if (value.isEmpty())
+        return std::nullopt;
+    return value.toStdString();
+}
+
+void Save_resource(const std::string& resource) {
+    QSettings settings(kSettingsOrganization, kSettingsApplication);
+    settings.setValue(kResourceKey, QString::fromStdString(resource));
+}
+
+bool Environment_names_interface() {
+    for (const char* name : kInterfaceVariables) {
+        if (Is_set(name))
+            return true;
+    }
+    return false;
+}
+
+std::string Apply_resource(const std::string& text, const std::string& program_dir) {
+    const scope::ResourceReading r = scope::Parse_resource(text);
+    if (!r.resource)
+        return r.refusal;
+    Apply(scope::Driver_settings(
+              *r.resource, [&](const std::string& f) { return Driver_library(f, program_dir); }),
+          true);
+    return {};
+}
+
+ConnectionChoice Choose_connection(const CommandLine& cl, const std::string& program_dir) {
+    ConnectionChoice choice;
+    const auto locate = [&](const std::string& f) { return Driver_library(f, program_dir); };
+    std::optional<int> address;
+    if (cl.address) {
+        address = Address_option(*cl.address);
+        if (!address) {
+            choice.refusal = "--address \"" + *cl.address +
+                             "\" is not a primary address: use a number from 0 to 30.";
+            choice.source = ChoiceSource::CommandLine;
+            return choice;
+        }
+    }
+    if (cl.resource) {
+        const scope::ResourceReading r = scope::Parse_resource(*cl.resource, address);
+        if (!r.resource) {
+            choice.refusal = r.refusal;
+            choice.source = ChoiceSource::CommandLine;
+            return choice;
+        }
+        Apply(scope::Driver_settings(*r.resource, locate), true);
+        choice.source = ChoiceSource::CommandLine;
+    } else if (address) {
+        setenv("GPIB_ADDRESS", std::to_string(*address).c_str(), 1);
+        choice.source = ChoiceSource::CommandLine;
+    }
+    if (choice.source == ChoiceSource::Default && Environment_names_interface())
+        choice.source = ChoiceSource::Environment;
+    if (!cl.resource) {
+        if (const auto saved = Saved_resource()) {
+            const scope::ResourceReading r = scope::Parse_resource(*saved);
+            if (!r.resource) {
+                choice.refusal = Refusal_of_saved(r.refusal);
+                choice.source = ChoiceSource::Saved;
+                return choice;
+            }
+            const bool port_gone = r.resource->kind == scope::InterfaceKind::UsbAdapter &&
+                                   r.resource->where[0] == '/' && !Is_set("GPIB_LIBRARY") &&
+                                   !std::filesystem::exists(r.resource->where);
+            if (port_gone) {
+                choice.refusal = Refusal_of_saved("The serial port " + r.resource->where + " of " +
+                                                  *saved + " is not there.");
+                choice.source = ChoiceSource::Saved;
+                return choice;
+            }
+            Apply(scope::Driver_settings(*r.resource, locate), false);
+            if (choice.source == ChoiceSource::Default)
+                choice.source = ChoiceSource::Saved;
+        }
+    }
+    if (choice.source != ChoiceSource::Default)
+        choice.resource = scope::Resource_in_environment();
+    return choice;
+}
+
+}  // namespace app

@@ -1,0 +1,96 @@
+// The Connection dialog: the kind of interface and its fields, the scope's address, the
+// resulting resource string (editable), Test, Find the scope, and OK / Cancel. OK saves the
+// choice; Cancel changes nothing. Test and Find run on a thread of their own so that the window
+// stays responsive, show their progress and can be cancelled.
+#pragma once
+
+#include <QDialog>
+#include <atomic>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "scope/probe.h"
+
+class QComboBox;
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QWidget;
+
+namespace app {
+
+class ConnectionDialog final : public QDialog {
+  public:
+    // `resource` fills the fields (the default's when empty); with `connection_open` Test and
+    // Find are not offered and the dialog says that a choice takes effect at the next start.
+    ConnectionDialog(const std::string& resource, bool connection_open,
+                     const std::string& program_dir, QWidget* parent = nullptr);
+    ~ConnectionDialog() override;
+
+    // The resource string shown, as accepted by OK.
+    std::string resource() const;
+    void test();
+    void find();
+    void cancel_probe();
+    bool probe_running() const { return worker_.joinable(); }
+
+    // Item indexes of Kind, in this order.
+    enum KindItem { kBoard, kAdapter, kGateway, kSimulated };
+    QComboBox* Kind = nullptr;
+    QSpinBox* Board = nullptr;
+    QRadioButton* AdapterSerial = nullptr;
+    QRadioButton* AdapterNetwork = nullptr;
+    QComboBox* SerialPort = nullptr;
+    QLineEdit* AdapterHost = nullptr;
+    QSpinBox* AdapterPort = nullptr;
+    QLineEdit* GatewayHost = nullptr;
+    QLineEdit* GatewayDevice = nullptr;
+    QSpinBox* Address = nullptr;
+    QLineEdit* ResourceEdit = nullptr;
+    QLabel* Problem = nullptr;
+    QLabel* Note = nullptr;
+    QPushButton* TestButton = nullptr;
+    QPushButton* FindButton = nullptr;
+    QPushButton* StopButton = nullptr;
+    QProgressBar* Progress = nullptr;
+    QLabel* Result = nullptr;
+    QListWidget* Found = nullptr;
+    QDialogButtonBox* Buttons = nullptr;
+
+  private:
+    std::string program_dir_;
+    bool connection_open_;
+    bool updating_ = false;
+    std::thread worker_;
+    std::atomic<bool> cancelled_{false};
+    QWidget* board_fields_ = nullptr;
+    QWidget* adapter_fields_ = nullptr;
+    QWidget* gateway_fields_ = nullptr;
+
+    void build();
+    void show_fields();
+    void fields_changed();
+    void string_edited();
+    void show_resource(const scope::Resource& resource);
+    std::optional<scope::Resource> chosen() const;
+    void start(bool find);
+    void finished(bool find, const scope::ProbeOutcome& outcome);
+    void join();
+};
+
+// The serial ports present: /dev/ttyUSB* and /dev/ttyACM*, sorted.
+QStringList Serial_ports();
+
+enum class FirstChoice { Chosen, Cancelled };
+// The dialog before the window's first connection (the desktop entry's first start, or a saved
+// choice that no longer works): OK saves the choice and puts it in force; Cancel leaves things
+// as they are.
+FirstChoice Run_first_connection_dialog(QWidget* parent, const std::string& program_dir);
+
+}  // namespace app

@@ -1,0 +1,270 @@
+// Test and Find the scope, on a binding of their own.
+#include "scope/probe.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "scope/driver_binding.h"
+#include "scope/gpib_driver.h"
+
+namespace scope {
+namespace {
+
+// Time-out codes: the program's own 3 s for Test, 300 ms a device while looking for the scope.
+constexpr int kT300ms = 10;
+constexpr int kT3s = 12;
+constexpr int kHighestAddress = 30;
+constexpr short kNoAddress = -1;  // 0xFFFF, the end of an address list
+
+// The driver's settings in the environment for one try, put back as they were afterwards.
+class ScopedSettings {
+  public:
+    explicit ScopedSettings(const Settings& settings) {
+        for (const auto& [name, value] : settings) {
+            const char* old = std::getenv(name.c_str());
+            saved_.push_back(
+                {name, old != nullptr ? std::optional<std::string>(old) : std::nullopt});
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+    }
+    ~ScopedSettings() {
+        for (const auto& [name, old] : saved_) {
+            if (old)
+                setenv(name.c_str(), old->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+    }
+    ScopedSettings(const ScopedSettings&) = delete;
+    ScopedSettings& operator=(const ScopedSettings&) = delete;
+
+  private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+// What a driver writes to standard error while it works (its own reason for a failure), kept
+// for the dialog and passed on to the real standard error afterwards.
+class StderrCapture {
+  public:
+    StderrCapture() {
+        std::fflush(stderr);
+        file_ = std::tmpfile();
+        saved_fd_ = file_ != nullptr ? dup(STDERR_FILENO) : -1;
+        if (saved_fd_ >= 0)
+            dup2(fileno(file_), STDERR_FILENO);
+    }
+    ~StderrCapture() { finish(); }
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+
+    std::string finish() {
+        std::string text;
+        if (saved_fd_ < 0)
+            return text;
+        std::fflush(stderr);
+        dup2(saved_fd_, STDERR_FILENO);
+        close(saved_fd_);
+        saved_fd_ = -1;
+        std::rewind(file_);
+        char buffer[512];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;)
+            text.append(buffer, n);
+        std::fclose(file_);
+        file_ = nullptr;
+        std::fputs(text.c_str(), stderr);
+        return text;
+    }
+
+  private:
+    std::FILE* file_ = nullptr;
+    int saved_fd_ = -1;
+};
+
+// One try: the settings applied, the driver's standard error captured, the library bound.
+class Try {
+  public:
+    Try(const Resource& resource, const LibraryLocator& locate)
+        : resource_(resource), settings_(Driver_settings(resource, locate)) {}
+    ~Try() { Unbind_driver_library(driver_); }
+    Try(const Try&) = delete;
+    Try& operator=(const Try&) = delete;
+
+    bool bind(ProbeOutcome& out) {
+        const char* configured = std::getenv("GPIB_LIBRARY");
+        const std::string name =
+            configured != nullptr && configured[0] != '\0' ? configured : kDefaultLibrary;
+        std::string why;
+        if (!Bind_driver_library(driver_, name.c_str(), why)) {
+            out.reason = "The driver library " + name + " cannot be loaded: " + why + "\n" +
+                         Remedy(resource_, -1, 0);
+            return false;
+        }
+        if (const std::string missing = Missing_exports(driver_); !missing.empty()) {
+            out.reason = name + " is not a GPIB driver library: it lacks " + missing + ".";
+            return false;
+        }
+        return true;
+    }
+    // The device at `address`, -1 when it cannot be opened.
+    int open(int address, int tmo) {
+        const int ud = driver_.ibdev(resource_.board, address, 0, tmo, 1, 0);
+        Read_status(driver_);
+        return ud < 0 || (driver_.ibsta & gpib::ERR) != 0 ? -1 : ud;
+    }
+    // Asks "ID ?" and reads the answer; empty when the device gives none.
+    std::string identity(int ud) {
+        static constexpr char kQuery[] = "ID ?";
+        driver_.ibwrt(ud, kQuery, sizeof kQuery - 1);
+        Read_status(driver_);
+        if ((driver_.ibsta & gpib::ERR) != 0)
+            return {};
+        char answer[80] = {};
+        driver_.ibrd(ud, answer, sizeof answer - 1);
+        Read_status(driver_);
+        if ((driver_.ibsta & gpib::ERR) != 0)
+            return {};
+        std::string text(answer, static_cast<std::size_t>(std::clamp(driver_.ibcnt, 0, 79)));
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        return text;
+    }
+    void offline(int ud) {
+        if (ud >= 0)
+            driver_.ibonl(ud, 0);
+    }
+    // FindLstn over the addresses 0..30; false when the driver cannot look for listeners.
+    bool find_listeners(std::vector<int>& found) {
+        short pads[kHighestAddress + 2];
+        for (int a = 0; a <= kHighestAddress; ++a) pads[a] = static_cast<short>(a);
+        pads[kHighestAddress + 1] = kNoAddress;
+        short results[kHighestAddress + 1] = {};
+        driver_.FindLstn(resource_.board, pads, results, kHighestAddress + 1);
+        Read_status(driver_);
+        if ((driver_.ibsta & gpib::ERR) != 0)
+            return false;
+        const int count = std::clamp(driver_.ibcnt, 0, kHighestAddress + 1);
+        for (int i = 0; i < count; ++i) found.push_back(results[i] & 0xFF);
+        return true;
+    }
+    std::string failure(const std::string& what) const {
+        return what + ": " + Status_bits_line(driver_.ibsta).substr(11) + ",  " +
+               Error_name_line(driver_.iberr).substr(11) + ",  " + Count_line(driver_.ibcnt) +
+               "\n" + Remedy(resource_, driver_.iberr, driver_.ibcnt);
+    }
+
+  private:
+    Resource resource_;
+    ScopedSettings settings_;
+    DriverBinding driver_;
+};
+
+bool Is_scope(const std::string& identity) {
+    return identity.find("HP54200A") != std::string::npos;
+}
+
+}  // namespace
+
+std::string Remedy(const Resource& res, int iberr, int ibcnt) {
+    const std::string board = std::to_string(res.board);
+    if (iberr == gpib::ENOL)
+        return "Nothing listens at address " + std::to_string(res.address) +
+               ": is the scope switched on, and set to that address (its HP-IB switches)?";
+    switch (res.kind) {
+        case InterfaceKind::GpibBoard:
+            return iberr < 0
+                       ? "Install linux-gpib's user library (libgpib.so.0)."
+                       : "Is linux-gpib's kernel module loaded and board " + board +
+                             " configured (gpib_config --minor " + board + ", as root)? /dev/gpib" +
+                             board + " must be readable and writable by you (the gpib group).";
+        case InterfaceKind::UsbAdapter:
+            if (!res.where.empty() && res.where[0] == '/')
+                return "Is the adapter plugged in at " + res.where +
+                       ((iberr == gpib::EDVR && ibcnt == 13 /* EACCES */) || iberr == gpib::ENEB
+                            ? "? To use a serial port you must be in the dialout group "
+                              "(sudo adduser $USER dialout, then log in again)."
+                            : "?");
+            return "Is the adapter on the network at " + res.where +
+                   ", on its port (1234 for a Prologix GPIB-ETHERNET)?";
+        case InterfaceKind::LanGateway:
+            return "Is the gateway on the network at " + res.where + ", and is \"" + res.device +
+                   "\" its name for the instrument? Most gateways call it gpib0,<address>; an "
+                   "HP E2050A hpib,<address>; an instrument on the LAN itself is inst0.";
+        case InterfaceKind::Simulated:
+            return "The simulated scope listens at board HP_SIM_BOARD (0) and address "
+                   "HP_SIM_ADDRESS (5).";
+    }
+    return {};
+}
+
+ProbeOutcome Test_resource(const Resource& resource, const LibraryLocator& locate) {
+    ProbeOutcome out;
+    StderrCapture capture;
+    {
+        Try t(resource, locate);
+        if (t.bind(out)) {
+            const int ud = t.open(resource.address, kT3s);
+            if (ud < 0) {
+                out.reason = t.failure("The device cannot be opened");
+            } else {
+                out.identity = t.identity(ud);
+                out.ok = !out.identity.empty();
+                if (!out.ok)
+                    out.reason = t.failure("The device does not answer \"ID ?\"");
+                t.offline(ud);
+            }
+        }
+    }
+    const std::string said = capture.finish();
+    if (!out.ok && !said.empty())
+        out.reason = said + out.reason;
+    return out;
+}
+
+ProbeOutcome Find_scope(const Resource& resource, const LibraryLocator& locate,
+                        const std::function<bool(int)>& keep_going) {
+    ProbeOutcome out;
+    StderrCapture capture;
+    {
+        Try t(resource, locate);
+        if (t.bind(out)) {
+            out.ok = true;
+            std::vector<int> candidates;
+            if (!keep_going(0)) {
+                // cancelled before it began
+            } else if (!t.find_listeners(candidates)) {
+                // No listener search in this driver: a device per address.
+                candidates.clear();
+                for (int a = 0; a <= kHighestAddress; ++a) candidates.push_back(a);
+            }
+            const bool own_name = resource.kind != InterfaceKind::LanGateway ||
+                                  Device_at_address(resource.device, 0) != resource.device;
+            if (!own_name)
+                candidates = {resource.address};  // a LAN instrument has no bus address
+            for (const int a : candidates) {
+                if (!keep_going(a))
+                    break;
+                if (resource.kind == InterfaceKind::LanGateway && own_name)
+                    setenv("VXI11_DEVICE", Device_at_address(resource.device, a).c_str(), 1);
+                const int ud = t.open(a, kT300ms);
+                if (ud < 0)
+                    continue;
+                const std::string id = t.identity(ud);
+                t.offline(ud);
+                if (id.empty() && candidates.size() > kHighestAddress)
+                    continue;  // nobody there
+                out.found.push_back({a, id});
+                if (out.scope_address < 0 && Is_scope(id))
+                    out.scope_address = a;
+            }
+        }
+    }
+    const std::string said = capture.finish();
+    if (!out.ok && !said.empty())
+        out.reason = said + out.reason;
+    return out;
+}
+
+}  // namespace scope

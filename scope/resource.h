@@ -1,0 +1,59 @@
+// The ways to the scope, named by resource strings in the forms people type into VISA tools:
+// a linux-gpib board, a "++" USB or LAN adapter, a VXI-11 LAN-GPIB gateway, or the simulated
+// scope. Each maps to the driver library that comes with the program (or the system's GPIB
+// library) and to the settings that library reads from the environment, so the program binds
+// its driver exactly as when those settings are given by hand.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace scope {
+
+enum class InterfaceKind { GpibBoard, UsbAdapter, LanGateway, Simulated };
+
+struct Resource {
+    InterfaceKind kind = InterfaceKind::GpibBoard;
+    int board = 0;    // the GPIB board index (a board or the simulated scope)
+    int address = 5;  // the scope's primary address
+    // An adapter's serial device, or an adapter's or gateway's host name or IPv4 address.
+    std::string where;
+    int port = 0;        // a TCP port after the host; 0 for the default
+    std::string device;  // a gateway's name for the instrument ("gpib0,5", "hpib,5", "inst0")
+};
+
+// The accepted forms, one per line, for messages and --help.
+extern const char* const kResourceForms;
+
+// A resource string read, or the message that refuses it: it quotes the string, says what is
+// wrong and lists the accepted forms. `address` is the scope's address for the forms that name
+// only the interface (an adapter's "::INTFC"): the --address option's or the dialog's, else 5.
+// A gateway's device name holds the address ("gpib0,5"), or names a LAN instrument ("inst0").
+struct ResourceReading {
+    std::optional<Resource> resource;
+    std::string refusal;
+};
+ResourceReading Parse_resource(const std::string& text, std::optional<int> address = {});
+
+// The resource in its canonical form, which Parse_resource reads back to the same resource.
+std::string Resource_text(const Resource& resource);
+
+// The environment settings that make the driver binding reach the resource: GPIB_LIBRARY (empty
+// for the system's library), GPIB_BOARD, GPIB_ADDRESS, and the adapter's or gateway's own.
+// `locate` gives the path of one of the program's driver libraries from its file name.
+using Settings = std::vector<std::pair<std::string, std::string>>;
+using LibraryLocator = std::function<std::string(const std::string& file_name)>;
+Settings Driver_settings(const Resource& resource, const LibraryLocator& locate);
+
+// The resource that the environment's settings name, for the window's title; the library's own
+// name when GPIB_LIBRARY names a library that is none of the known ones.
+std::string Resource_in_environment();
+
+// The gateway device name for another primary address: "gpib0,5" becomes "gpib0,9", "hpib,5"
+// "hpib,9"; a name without an address ("inst0") stays as it is.
+std::string Device_at_address(const std::string& device, int address);
+
+}  // namespace scope
