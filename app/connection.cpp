@@ -41,7 +41,8 @@ std::string Driver_library(const std::string& file_name, const std::string& prog
                                   : file_name == "libgpib_prologix.so" ? "adapters/prologix"
                                                                        : "adapters/vxi11";
     for (const fs::path& candidate :
-         {dir / ".." / "lib" / "hp54200a" / file_name, dir / ".." / build_folder / file_name}) {
+         {dir / ".." / "lib" / "hp54200a" / file_name, dir / ".." / build_folder / file_name,
+          dir / build_folder / file_name}) {
         std::error_code ec;
         if (fs::is_regular_file(candidate, ec))
             return fs::weakly_canonical(candidate, ec).string();

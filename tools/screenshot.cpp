@@ -1,25 +1,54 @@
-// Makes the README's picture: the program's window against the simulated scope with both
-// channels' waveforms and spectra shown, the window opened wide enough to show the whole panel.
-// Usage: hp54200a_screenshot OUTPUT.png   (GPIB_LIBRARY must name the simulated scope)
+// Makes the README's pictures: the program's window against the simulated scope with both
+// channels' waveforms and spectra shown, the window opened wide enough to show the whole panel;
+// and, when asked, the Connection dialog after Find the scope found the simulated scope standing
+// at address 9.
+// Usage: hp54200a_screenshot OUTPUT.png [DIALOG.png]   (GPIB_LIBRARY must name the simulated
+// scope)
 #include <QApplication>
 #include <QLocale>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <cstdio>
+#include <cstdlib>
 
+#include "app/connection_dialog.h"
 #include "app/main_window.h"
 #include "app/qt_dialogs.h"
 #include "app/radio_group.h"
 #include "dsp/eng_format.h"
 #include "platform/platform.h"
 
+namespace {
+
+bool Dialog_picture(const char* path) {
+    setenv("HP_SIM_ADDRESS", "9", 1);
+    app::ConnectionDialog dialog("SIM::5::INSTR", false,
+                                 QCoreApplication::applicationDirPath().toStdString());
+    dialog.show();
+    dialog.find();
+    while (dialog.probe_running() || dialog.StopButton->isEnabled())
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    QApplication::processEvents();
+    unsetenv("HP_SIM_ADDRESS");
+    if (!dialog.grab().save(QString::fromLocal8Bit(path))) {
+        std::fprintf(stderr, "could not write %s\n", path);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s OUTPUT.png [DIALOG.png]\n", argv[0]);
         return 2;
     }
     QApplication application(argc, argv);
+    if (argc == 3 && !Dialog_picture(argv[2]))
+        return 1;
     dsp::Set_decimal_separator(QLocale::system().decimalPoint().toStdString());
     app::TForm1 form;
     app::QtPlatform platform(&form);

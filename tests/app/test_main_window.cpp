@@ -93,6 +93,7 @@ TEST_F(MainWindowTest, ButtonsHaveTheirCaptionsPlacesAndWeights) {
         {"Button5", "Auto- Scale", {16, 384, 57, 41}, false},
         {"Button2", "Quit", {96, 384, 57, 41}, false},
         {"Button3", "About", {976, 848, 89, 33}, false},
+        {"ConnectionButton", "Connection...", {0, 784, 89, 25}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -102,6 +103,7 @@ TEST_F(MainWindowTest, ButtonsHaveTheirCaptionsPlacesAndWeights) {
         EXPECT_EQ(b->geometry(), c.geometry);
         EXPECT_EQ(b->font().bold(), c.bold);
         EXPECT_EQ(b->isDefault(), std::string(c.name) == "Button2");
+        EXPECT_TRUE(b->autoDefault());  // Enter on it clicks it, not Quit
     }
 }
 
