@@ -23,7 +23,7 @@ packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev fonts-liberation2 fon
 case "$purpose" in
   run) ;;
   test) packages+=(ninja-build libgtest-dev libgmock-dev libwmf-bin xvfb xclip x11-utils
-                   dpkg-dev file desktop-file-utils groff-base libtirpc-dev rpcsvc-proto) ;;
+                   dpkg-dev file desktop-file-utils groff-base lintian libtirpc-dev rpcsvc-proto) ;;
   bench) packages+=(libbenchmark-dev libgtest-dev libgmock-dev libtirpc-dev rpcsvc-proto) ;;
   *) echo "setup.sh: --for run, test or bench" >&2; exit 2 ;;
 esac

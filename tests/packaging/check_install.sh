@@ -13,8 +13,9 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/hp54200a lib/hp54200a/libhp54200a_sim.so lib/hp54200a/libgpib_prologix.so \
          lib/hp54200a/libgpib_vxi11.so share/applications/hp54200a.desktop \
-         share/icons/hicolor/scalable/apps/hp54200a.svg share/man/man1/hp54200a.1 \
-         share/doc/hp54200a/README.md; do
+         share/icons/hicolor/scalable/apps/hp54200a.svg share/man/man1/hp54200a.1.gz \
+         share/doc/hp54200a/README.md share/doc/hp54200a/changelog.gz \
+         share/doc/hp54200a/copyright share/doc/hp54200a/docs/screenshot.png; do
   [ -f "$prefix/$f" ] || fail "missing $f"
 done
 [ -x "$prefix/bin/hp54200a" ] || fail "bin/hp54200a is not executable"
@@ -24,9 +25,15 @@ if ls "$prefix/lib/hp54200a" | grep -q '_sim_'; then fail "test variants install
 if find "$prefix" -name '*fake*' | grep -q .; then fail "fakes installed"; fi
 
 desktop-file-validate "$prefix/share/applications/hp54200a.desktop" || fail "desktop entry"
-warnings=$(groff -man -ww -z "$prefix/share/man/man1/hp54200a.1" 2>&1)
+warnings=$(zcat "$prefix/share/man/man1/hp54200a.1.gz" | groff -man -ww -z 2>&1)
 [ -z "$warnings" ] || fail "man page: $warnings"
-grep -q "hp54200a $version" "$prefix/share/man/man1/hp54200a.1" || fail "man page version"
+zcat "$prefix/share/man/man1/hp54200a.1.gz" | grep -q "hp54200a $version" || fail "man page version"
+zcat "$prefix/share/doc/hp54200a/changelog.gz" | head -1 | grep -q "^hp54200a ($version)" ||
+  fail "the changelog's first entry is not $version"
+# What the installed README shows is installed with it.
+for picture in $(grep -o '](docs/[^)]*)' "$prefix/share/doc/hp54200a/README.md" | sed 's/^](//; s/)$//'); do
+  [ -f "$prefix/share/doc/hp54200a/$picture" ] || fail "README links $picture, not installed"
+done
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/hp54200a.svg" || fail "icon is no SVG"
 
 # The installed program answers without a display.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build folder and checks its name, file list and
-# dependencies with dpkg-deb.
+# dependencies with dpkg-deb, and the whole with lintian.
 # Usage: check_package.sh BUILD_DIR VERSION
 set -euo pipefail
 build=${1:?build folder}
@@ -27,9 +27,16 @@ prefix=$(grep -o '^\./[^ ]*/bin/hp54200a$' <<<"$files" | sed 's#/bin/hp54200a$##
 [ -n "$prefix" ] || fail "no bin/hp54200a in: $files"
 for f in bin/hp54200a lib/hp54200a/libhp54200a_sim.so lib/hp54200a/libgpib_prologix.so \
          lib/hp54200a/libgpib_vxi11.so share/applications/hp54200a.desktop \
-         share/icons/hicolor/scalable/apps/hp54200a.svg share/man/man1/hp54200a.1 \
-         share/doc/hp54200a/README.md; do
+         share/icons/hicolor/scalable/apps/hp54200a.svg share/man/man1/hp54200a.1.gz \
+         share/doc/hp54200a/README.md share/doc/hp54200a/copyright; do
   grep -qx "$prefix/$f" <<<"$files" || fail "package lacks $f"
 done
 if grep -q '_sim_\|fake' <<<"$files"; then fail "test variants or fakes packaged"; fi
+# Debian's own package checker: no error, no warning (its complaint about running as root aside).
+if command -v lintian >/dev/null; then
+  said=$(lintian "$deb" 2>&1 | grep -v 'running with root privileges' || true)
+  [ -z "$said" ] || fail "lintian: $said"
+else
+  fail "lintian is not installed (scripts/setup.sh --for test installs it)"
+fi
 echo "package $(basename "$deb"): $(stat -c %s "$deb") bytes; Depends: $depends"
