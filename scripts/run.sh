@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds the program and the simulated scope (nothing else) and starts the program against it.
+# Builds the program, the simulated scope and the interface drivers (no tests) and starts the
+# program: against the simulated scope, or through the interface that the arguments name
+# (scripts/run.sh --resource PRLGX-ASRL::/dev/ttyUSB0::INTFC --address 5).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
@@ -10,8 +12,10 @@ start a virtual display: Xvfb :1 & DISPLAY=:1 scripts/run.sh
 MSG
   exit 1
 fi
-"$here/scripts/setup.sh" --for run --targets "hp54200a hp54200a_sim" "$here/build" -DBUILD_TESTING=OFF -DHP_VXI11=OFF \
-  -DCMAKE_BUILD_TYPE=Release
+"$here/scripts/setup.sh" --for run --targets "hp54200a hp54200a_sim gpib_prologix gpib_vxi11" \
+  "$here/build" -DBUILD_TESTING=OFF -DHP_VXI11=ON -DCMAKE_BUILD_TYPE=Release
 mkdir -p "$HOME/junk"   # the text data files go there; the program does not create it
-export GPIB_LIBRARY="$here/build/sim/libhp54200a_sim.so"
-exec "$here/build/app/hp54200a" "$@"
+case " $* " in
+  *" --resource "*) exec "$here/build/app/hp54200a" "$@" ;;
+  *) exec "$here/build/app/hp54200a" --resource SIM::5::INSTR "$@" ;;
+esac

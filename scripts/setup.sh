@@ -2,7 +2,7 @@
 # Installs the Debian packages a task needs (only the missing ones), then configures and builds
 # into the given folder with the given CMake options.
 # Usage: scripts/setup.sh [--for run|test|bench] [--targets "t1 t2"] BUILD_DIR [cmake options...]
-#   run    the program and the simulated scope (the default)
+#   run    the program, the simulated scope and the interface drivers (the default)
 #   test   also GoogleTest, the tools the tests drive (Xvfb, xclip, libwmf, packaging tools)
 #   bench  also Google Benchmark (and GoogleTest: the drivers' benchmarks use the tests' fakes)
 set -euo pipefail
@@ -19,7 +19,10 @@ done
 build=${1:?build folder}
 shift
 
-packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev fonts-liberation2 fontconfig)
+# The program, its simulated scope and its interface drivers (the VXI-11 one needs libtirpc and
+# rpcgen).
+packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev fonts-liberation2 fontconfig
+          libtirpc-dev rpcsvc-proto)
 case "$purpose" in
   run) ;;
   test) packages+=(ninja-build libgtest-dev libgmock-dev libwmf-bin xvfb xclip x11-utils
