@@ -1,7 +1,8 @@
 // The fake gateway's server: two listening sockets on loopback with ephemeral ports, the core
 // channel's generated dispatcher registered on one and a minimal portmapper (RFC 1833,
 // version 2: NULL and GETPORT) on the other, both with svc_reg and no netconfig, so nothing is
-// registered with a system rpcbind. One thread serves both until the gateway is destroyed.
+// registered with a system rpcbind, and never unregistered either (see the destructor). One thread
+// serves both until the gateway is destroyed.
 #include "support_fake_gateway.h"
 
 #include <rpc/rpc.h>
@@ -160,8 +161,9 @@ FakeGateway::~FakeGateway() {
         the_state.stop = true;
     }
     server_.join();
-    svc_unreg(DEVICE_CORE, DEVICE_CORE_VERSION);
-    svc_unreg(PMAPPROG, PMAPVERS);
+    // No svc_unreg: it would also ask the machine's rpcbind to forget these programs (its own
+    // portmapper entries among them). The registrations stay in this process only, and the next
+    // gateway's svc_reg with the same dispatchers finds them.
     svc_destroy(core_transport);
     svc_destroy(portmapper_transport);
     core_transport = portmapper_transport = nullptr;
