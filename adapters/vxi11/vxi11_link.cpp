@@ -14,9 +14,10 @@ namespace vxi11 {
 namespace {
 
 // A bus call's RPC replies are awaited this much longer than its I/O time-out, so that a
-// gateway that times out answers before the driver gives up; a bus call therefore returns
-// within its time-out plus this margin, whatever the gateway does.
-constexpr auto kCallMargin = std::chrono::milliseconds(1000);
+// gateway that times out answers before the driver gives up. A bus call returns within its
+// time-out + 1 s whatever the gateway does: the last 20 ms of that second are left for the
+// work after the last wait.
+constexpr auto kCallMargin = std::chrono::milliseconds(1000 - 20);
 // "No time-out": long enough never to end a session, small enough for every field it meets.
 constexpr uint32_t kNoLimitMs = 0x7FFFFFFF;
 // The smallest maximum receive size a gateway may announce (B.6.2); a gateway announcing less
