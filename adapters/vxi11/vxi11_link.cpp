@@ -8,19 +8,36 @@
 #include <cstdio>
 #include <cstring>
 
-#include "adapters/vxi11/vxi11_transport.h"
 #include "vxi11.h"
 
 namespace vxi11 {
 namespace {
 
-// The RPC client waits this much longer than the gateway's own I/O time-out, so that a
-// gateway that times out answers before the client gives up.
-constexpr uint64_t kCallMarginMs = 2000;
+// A bus call's RPC replies are awaited this much longer than its I/O time-out, so that a
+// gateway that times out answers before the driver gives up. A bus call returns within its
+// time-out + 1 s whatever the gateway does: the last 20 ms of that second are left for the
+// work after the last wait.
+constexpr auto kCallMargin = std::chrono::milliseconds(1000 - 20);
 // "No time-out": long enough never to end a session, small enough for every field it meets.
-constexpr uint32_t kNoLimitMs = 0x7FFFFFFF - kCallMarginMs;
-// The smallest maximum receive size a gateway may announce (B.6.2).
+constexpr uint32_t kNoLimitMs = 0x7FFFFFFF;
+// The smallest maximum receive size a gateway may announce (B.6.2); a gateway announcing less
+// (even 0) is sent pieces of this size.
 constexpr uint32_t kMinRecvSize = 1024;
+// The largest write piece and read request, whatever maxRecvSize a gateway announces: a piece
+// is one RPC record that the gateway must take in whole before it answers.
+constexpr long kMaxPiece = 1 << 20;
+// Replies in a row that moved no data and gave no reason to stop: the gateway is not working.
+constexpr int kMaxIdleReplies = 4;
+
+template <typename T>
+xdrproc_t Xdr(bool_t (*routine)(XDR*, T*)) {
+    return reinterpret_cast<xdrproc_t>(routine);
+}
+
+// The RPC deadline of a bus call that ends at `deadline`.
+Clock::time_point Rpc_deadline(Clock::time_point deadline) {
+    return deadline == kNoDeadline ? kNoDeadline : deadline + kCallMargin;
+}
 
 void Report(const char* call, const std::string& text) {
     std::fprintf(stderr, "libgpib_vxi11: %s: %s\n", call, text.c_str());
@@ -116,12 +133,12 @@ Link::~Link() {
     drop_connection();
 }
 
-Link::Clock::time_point Link::deadline() const {
-    return Clock::now() + std::chrono::milliseconds(settings_.timeout_ms);
+Clock::time_point Link::deadline() const {
+    return settings_.timeout_ms == 0 ? kNoDeadline : Deadline_in(settings_.timeout_ms);
 }
 
 uint32_t Link::time_left(Clock::time_point deadline) const {
-    if (settings_.timeout_ms == 0) {
+    if (deadline == kNoDeadline) {
         return kNoLimitMs;
     }
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -129,10 +146,7 @@ uint32_t Link::time_left(Clock::time_point deadline) const {
 }
 
 void Link::drop_connection() {
-    if (client_ != nullptr) {
-        clnt_destroy(client_);
-        client_ = nullptr;
-    }
+    rpc_.reset();
     pending_.clear();
 }
 
@@ -159,6 +173,17 @@ Outcome Link::error_reply(Call call, long error, long count, bool quiet) {
     return Outcome_of_error(call, error, count);
 }
 
+Outcome Link::misbehaviour(Call call, const std::string& what, long count) {
+    Report(Call_name(call), what);
+    return {ERR | CMPL, EDVR, count};
+}
+
+Outcome Link::timed_out(Call call, long done, long count) {
+    Report(Call_name(call), "the time-out ran out with " + std::to_string(done) + " of " +
+                                std::to_string(count) + " bytes moved");
+    return {ERR | TMO | CMPL, EABO, done};
+}
+
 Outcome Link::dead_link(Call call) const {
     Report(Call_name(call), "the link was closed by an earlier failure");
     return {ERR | CMPL, EDVR, 0};
@@ -169,9 +194,9 @@ Outcome Link::open(const LinkSettings& settings) {
     settings_ = settings;
     sockaddr_in core{};
     std::string why;
-    SigpipeGuard guard;
     if (!Locate_core_channel(core, why) ||
-        (client_ = Open_tcp_client(core, DEVICE_CORE, DEVICE_CORE_VERSION, why)) == nullptr) {
+        (rpc_ = Open_connection(core, DEVICE_CORE, DEVICE_CORE_VERSION, Deadline_in(kConnectMs),
+                                why)) == nullptr) {
         Report("create_link", why);
         return {ERR | CMPL, ENEB, 0};
     }
@@ -181,8 +206,8 @@ Outcome Link::open(const LinkSettings& settings) {
     parms.lock_timeout = 0;
     parms.device = const_cast<char*>(settings_.device.c_str());
     Create_LinkResp reply{};
-    Set_call_timeout(client_, time_left(deadline()) + kCallMarginMs);
-    const clnt_stat stat = create_link_1(&parms, &reply, client_);
+    const clnt_stat stat = rpc_->call(create_link, Xdr(xdr_Create_LinkParms), &parms,
+                                      Xdr(xdr_Create_LinkResp), &reply, Deadline_in(kConnectMs));
     if (stat != RPC_SUCCESS) {
         return transport_failure(Call::create, stat, 0);
     }
@@ -196,18 +221,19 @@ Outcome Link::open(const LinkSettings& settings) {
     return {};
 }
 
-// B.6.3 device_write: at most maxRecvSize bytes a call; END only on the last piece, and only
-// when the device was opened with EOI on writes; what a reply did not accept is sent again.
+// B.6.3 device_write: at most maxRecvSize bytes a call (and no more than kMaxPiece); END only
+// on the last piece, and only when the device was opened with EOI on writes; what a reply did
+// not accept is sent again, while the time-out lasts and while the gateway takes something.
 Outcome Link::write(const char* data, long count) {
-    if (client_ == nullptr) {
+    if (rpc_ == nullptr) {
         return dead_link(Call::write);
     }
     pending_.clear();
-    SigpipeGuard guard;
     const auto end_by = deadline();
     long sent = 0;
+    int idle = 0;
     do {
-        const long piece = std::min<long>(count - sent, max_recv_size_);
+        const long piece = std::min({count - sent, static_cast<long>(max_recv_size_), kMaxPiece});
         const bool last = sent + piece == count;
         Device_WriteParms parms{};
         parms.lid = lid_;
@@ -216,17 +242,25 @@ Outcome Link::write(const char* data, long count) {
         parms.data.data_len = static_cast<u_int>(piece);
         parms.data.data_val = const_cast<char*>(data + sent);
         Device_WriteResp reply{};
-        Set_call_timeout(client_, parms.io_timeout + kCallMarginMs);
-        const clnt_stat stat = device_write_1(&parms, &reply, client_);
+        const clnt_stat stat = rpc_->call(device_write, Xdr(xdr_Device_WriteParms), &parms,
+                                          Xdr(xdr_Device_WriteResp), &reply, Rpc_deadline(end_by));
         if (stat != RPC_SUCCESS) {
             return transport_failure(Call::write, stat, sent);
         }
-        sent += std::min<long>(static_cast<long>(reply.size), piece);
+        const long accepted = std::min<long>(static_cast<long>(reply.size), piece);
+        sent += accepted;
         if (reply.error != 0) {
             return error_reply(Call::write, reply.error, sent);
         }
+        idle = accepted > 0 ? 0 : idle + 1;
+        if (piece > 0 && idle == kMaxIdleReplies) {
+            return misbehaviour(
+                Call::write,
+                "the gateway accepted no data in " + std::to_string(idle) + " replies in a row",
+                sent);
+        }
         if (sent < count && time_left(end_by) == 0) {
-            return error_reply(Call::write, 15, sent);
+            return timed_out(Call::write, sent, count);
         }
     } while (sent < count);
     return {CMPL, 0, sent};
@@ -242,30 +276,32 @@ long Link::take_pending(char* data, long count) {
     return n;
 }
 
-// B.6.4 device_read: asks for the bytes still wanted with the time still left, until the
-// count is reached or a reply's reason has CHR or END; reason 0 means the gateway's buffer
-// filled first, so it reads on. Bytes beyond the count wait for the next read.
+// B.6.4 device_read: asks for the bytes still wanted (at most kMaxPiece) with the time still
+// left, until the count is reached or a reply's reason has CHR or END (both reported as END);
+// reason 0 means the gateway's buffer filled first, so it reads on. REQCNT on fewer bytes than
+// asked for is against the protocol. Bytes beyond the count wait for the next read.
 Outcome Link::read(char* data, long count) {
-    if (client_ == nullptr) {
+    if (rpc_ == nullptr) {
         return dead_link(Call::read);
     }
+    constexpr long kStop = DEVICE_REASON_CHR | DEVICE_REASON_END;
     long got = take_pending(data, count);
     long reason = pending_.empty() ? pending_reason_ : DEVICE_REASON_REQCNT;
     if (got == 0) {
         reason = 0;
     }
-    SigpipeGuard guard;
     const auto end_by = deadline();
-    while (got < count && (reason & (DEVICE_REASON_CHR | DEVICE_REASON_END)) == 0) {
+    int idle = 0;
+    while (got < count && (reason & kStop) == 0) {
         Device_ReadParms parms{};
         parms.lid = lid_;
-        parms.requestSize = static_cast<u_long>(count - got);
+        parms.requestSize = static_cast<u_long>(std::min(count - got, kMaxPiece));
         parms.io_timeout = time_left(end_by);
         parms.flags = settings_.end_on_char ? DEVICE_FLAG_TERMCHRSET : 0;
         parms.termChar = settings_.term_char;
         Device_ReadResp reply{};
-        Set_call_timeout(client_, parms.io_timeout + kCallMarginMs);
-        const clnt_stat stat = device_read_1(&parms, &reply, client_);
+        const clnt_stat stat = rpc_->call(device_read, Xdr(xdr_Device_ReadParms), &parms,
+                                          Xdr(xdr_Device_ReadResp), &reply, Rpc_deadline(end_by));
         if (stat != RPC_SUCCESS) {
             return transport_failure(Call::read, stat, got);
         }
@@ -280,30 +316,44 @@ Outcome Link::read(char* data, long count) {
         pending_reason_ = reply.reason;
         reason = pending_.empty() ? reply.reason : DEVICE_REASON_REQCNT;
         const long error = reply.error;
-        xdr_free(reinterpret_cast<xdrproc_t>(xdr_Device_ReadResp), reinterpret_cast<char*>(&reply));
+        xdr_free(Xdr(xdr_Device_ReadResp), reinterpret_cast<char*>(&reply));
         if (error != 0) {
             return error_reply(Call::read, error, got);
         }
-        if (got < count && reason == 0 && time_left(end_by) == 0) {
-            return error_reply(Call::read, 15, got);
+        if ((pending_reason_ & (DEVICE_REASON_REQCNT | kStop)) == DEVICE_REASON_REQCNT &&
+            arrived < static_cast<long>(parms.requestSize)) {
+            return misbehaviour(Call::read,
+                                "the gateway sent " + std::to_string(arrived) + " of " +
+                                    std::to_string(parms.requestSize) +
+                                    " bytes and said the request was filled",
+                                got);
+        }
+        idle = arrived > 0 ? 0 : idle + 1;
+        if (idle == kMaxIdleReplies && (reason & kStop) == 0) {
+            return misbehaviour(
+                Call::read,
+                "the gateway sent no data in " + std::to_string(idle) + " replies in a row", got);
+        }
+        if (got < count && (reason & kStop) == 0 && time_left(end_by) == 0) {
+            return timed_out(Call::read, got, count);
         }
     }
-    return {CMPL | ((reason & DEVICE_REASON_END) != 0 ? END : 0), 0, got};
+    return {CMPL | ((reason & kStop) != 0 ? END : 0), 0, got};
 }
 
 // B.6.8 device_clear.
 Outcome Link::clear() {
-    if (client_ == nullptr) {
+    if (rpc_ == nullptr) {
         return dead_link(Call::clear);
     }
     pending_.clear();
-    SigpipeGuard guard;
+    const auto end_by = deadline();
     Device_GenericParms parms{};
     parms.lid = lid_;
-    parms.io_timeout = time_left(deadline());
+    parms.io_timeout = time_left(end_by);
     Device_Error reply{};
-    Set_call_timeout(client_, parms.io_timeout + kCallMarginMs);
-    const clnt_stat stat = device_clear_1(&parms, &reply, client_);
+    const clnt_stat stat = rpc_->call(device_clear, Xdr(xdr_Device_GenericParms), &parms,
+                                      Xdr(xdr_Device_Error), &reply, Rpc_deadline(end_by));
     if (stat != RPC_SUCCESS) {
         return transport_failure(Call::clear, stat, 0);
     }
@@ -315,14 +365,13 @@ Outcome Link::clear() {
 
 // B.6.6 destroy_link, then the connection is closed whatever the reply.
 Outcome Link::close(uint32_t call_ms, bool quiet) {
-    if (client_ == nullptr) {
+    if (rpc_ == nullptr) {
         return {};
     }
-    SigpipeGuard guard;
     Device_Link lid = lid_;
     Device_Error reply{};
-    Set_call_timeout(client_, call_ms);
-    const clnt_stat stat = destroy_link_1(&lid, &reply, client_);
+    const clnt_stat stat = rpc_->call(destroy_link, Xdr(xdr_Device_Link), &lid,
+                                      Xdr(xdr_Device_Error), &reply, Deadline_in(call_ms));
     if (stat != RPC_SUCCESS) {
         return transport_failure(Call::destroy, stat, 0, quiet);
     }

@@ -5,11 +5,12 @@
 
 #include <rpc/rpc.h>
 
-#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "adapters/vxi11/gpib_status.h"
+#include "adapters/vxi11/vxi11_transport.h"
 
 namespace vxi11 {
 
@@ -51,9 +52,7 @@ class Link {
     Outcome close(uint32_t call_ms, bool quiet);
 
   private:
-    using Clock = std::chrono::steady_clock;
-
-    CLIENT* client_ = nullptr;  // null once closed or after a transport failure
+    std::unique_ptr<RpcConnection> rpc_;  // null once closed or after a transport failure
     long lid_ = 0;
     uint32_t max_recv_size_ = 1024;
     LinkSettings settings_;
@@ -61,11 +60,16 @@ class Link {
     std::string pending_;
     long pending_reason_ = 0;
 
+    // The end of a bus call begun now: the I/O time-out from now, kNoDeadline without one.
     Clock::time_point deadline() const;
-    // Milliseconds left before the deadline, or a very long time without a time-out.
+    // Milliseconds left before the deadline, or a very long time without one.
     uint32_t time_left(Clock::time_point deadline) const;
     Outcome transport_failure(Call call, clnt_stat stat, long count, bool quiet = false);
     Outcome error_reply(Call call, long error, long count, bool quiet = false);
+    // The gateway answered without an error but against the protocol, or without progress.
+    Outcome misbehaviour(Call call, const std::string& what, long count);
+    // The bus call's time-out ran out between replies.
+    Outcome timed_out(Call call, long done, long count);
     Outcome dead_link(Call call) const;
     long take_pending(char* data, long count);
     void drop_connection();

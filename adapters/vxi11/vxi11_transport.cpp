@@ -1,10 +1,12 @@
-// Finding the gateway's core channel and opening bounded TCP connections for the RPC clients.
+// Finding the gateway's core channel, opening bounded TCP connections, and the RPC calls on them.
 // The portmapper is asked with libtirpc's own XDR routines for its protocol (program 100000,
-// version 2, GETPORT); tirpc's pmap_getport cannot be pointed at another port than 111.
+// version 2, GETPORT); tirpc's pmap_getport cannot be pointed at another port than 111. The
+// calls on a connection are framed here rather than by libtirpc's stream client, whose time-out
+// bounds each wait for bytes but not the call: a reply trickled a byte at a time, or records
+// with other xids, would hold it for ever.
 #include "adapters/vxi11/vxi11_transport.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -12,6 +14,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -62,8 +65,35 @@ std::string Errno_text(const char* what, int error) {
     return std::string(what) + ": " + std::strerror(error);
 }
 
-// Connects a non-blocking socket, waits up to kConnectMs, then makes it blocking again.
-int Connect_bounded(const sockaddr_in& address, std::string& why) {
+// The largest reply record taken from a gateway (a device_read asks for at most 1 MiB).
+constexpr std::size_t kMaxRecord = 16u << 20;
+
+// Milliseconds left before the deadline for poll: -1 without one, 0 once it has passed.
+int Poll_ms(Clock::time_point deadline) {
+    if (deadline == kNoDeadline) {
+        return -1;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(std::min<long long>(left, 0x7FFFFFFF)) : 0;
+}
+
+// Waits for `events` until the deadline: 1 ready, 0 the deadline passed, -1 a failure.
+int Wait_for(int fd, short events, Clock::time_point deadline) {
+    for (;;) {
+        const int ms = Poll_ms(deadline);
+        if (ms == 0) {
+            return 0;
+        }
+        pollfd p{fd, events, 0};
+        const int ready = poll(&p, 1, ms);
+        if (ready > 0 || (ready < 0 && errno != EINTR)) {
+            return ready > 0 ? 1 : -1;
+        }
+    }
+}
+
+// Connects a non-blocking socket by the deadline; the socket stays non-blocking.
+int Connect_bounded(const sockaddr_in& address, Clock::time_point deadline, std::string& why) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         why = Errno_text("socket", errno);
@@ -73,8 +103,7 @@ int Connect_bounded(const sockaddr_in& address, std::string& why) {
     if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         error = errno;
         if (error == EINPROGRESS) {
-            pollfd p{fd, POLLOUT, 0};
-            const int ready = poll(&p, 1, kConnectMs);
+            const int ready = Wait_for(fd, POLLOUT, deadline);
             socklen_t len = sizeof error;
             if (ready == 0) {
                 error = ETIMEDOUT;
@@ -88,7 +117,6 @@ int Connect_bounded(const sockaddr_in& address, std::string& why) {
         close(fd);
         return -1;
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     const int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return fd;
@@ -102,33 +130,27 @@ netbuf Netbuf_of(const sockaddr_in& address) {
     return buffer;
 }
 
-CLIENT* Open_udp_client(const sockaddr_in& address, rpcprog_t program, rpcvers_t version) {
+// GETPORT for the core channel over UDP, within what is left of the deadline (libtirpc's
+// datagram client bounds the whole call, its retransmissions included).
+bool Ask_getport_udp(const sockaddr_in& address, Clock::time_point deadline, u_long& port) {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        return nullptr;
+        return false;
     }
     const netbuf remote = Netbuf_of(address);
-    CLIENT* client = clnt_dg_create(fd, &remote, program, version, 0, 0);
+    CLIENT* client = clnt_dg_create(fd, &remote, PMAPPROG, PMAPVERS, 0, 0);
     if (client == nullptr) {
         close(fd);
-        return nullptr;
+        return false;
     }
     clnt_control(client, CLSET_FD_CLOSE, nullptr);
     timeval retry = To_timeval(500);
     clnt_control(client, CLSET_RETRY_TIMEOUT, reinterpret_cast<char*>(&retry));
-    return client;
-}
-
-// GETPORT for the core channel over TCP; 0 when the call itself failed.
-bool Ask_getport(CLIENT* client, u_long& port) {
-    pmap query{};
-    query.pm_prog = DEVICE_CORE;
-    query.pm_vers = DEVICE_CORE_VERSION;
-    query.pm_prot = IPPROTO_TCP;
+    pmap query{DEVICE_CORE, DEVICE_CORE_VERSION, IPPROTO_TCP, 0};
     const clnt_stat stat =
         clnt_call(client, PMAPPROC_GETPORT, reinterpret_cast<xdrproc_t>(xdr_pmap),
                   reinterpret_cast<char*>(&query), reinterpret_cast<xdrproc_t>(xdr_u_long),
-                  reinterpret_cast<char*>(&port), To_timeval(kConnectMs));
+                  reinterpret_cast<char*>(&port), To_timeval(std::max(Poll_ms(deadline), 1)));
     clnt_destroy(client);
     return stat == RPC_SUCCESS;
 }
@@ -142,13 +164,17 @@ bool Ask_portmapper(sockaddr_in portmapper, uint16_t& core_port, std::string& wh
         }
     }
     portmapper.sin_port = htons(pm_port);
+    const auto deadline = Deadline_in(kConnectMs);
     u_long port = 0;
     std::string tcp_why;
-    CLIENT* tcp = Open_tcp_client(portmapper, PMAPPROG, PMAPVERS, tcp_why);
-    bool answered = tcp != nullptr && Ask_getport(tcp, port);
-    if (!answered) {
-        CLIENT* udp = Open_udp_client(portmapper, PMAPPROG, PMAPVERS);
-        answered = udp != nullptr && Ask_getport(udp, port);
+    auto tcp = Open_connection(portmapper, PMAPPROG, PMAPVERS, deadline, tcp_why);
+    pmap query{DEVICE_CORE, DEVICE_CORE_VERSION, IPPROTO_TCP, 0};
+    bool answered =
+        tcp != nullptr &&
+        tcp->call(PMAPPROC_GETPORT, reinterpret_cast<xdrproc_t>(xdr_pmap), &query,
+                  reinterpret_cast<xdrproc_t>(xdr_u_long), &port, deadline) == RPC_SUCCESS;
+    if (!answered && Poll_ms(deadline) > 0) {
+        answered = Ask_getport_udp(portmapper, deadline, port);
     }
     if (!answered) {
         why = "no portmapper answers at port " + std::to_string(pm_port) +
@@ -194,49 +220,177 @@ bool Locate_core_channel(sockaddr_in& core, std::string& why) {
     return true;
 }
 
-CLIENT* Open_tcp_client(const sockaddr_in& address, rpcprog_t program, rpcvers_t version,
-                        std::string& why) {
-    const int fd = Connect_bounded(address, why);
-    if (fd < 0) {
-        return nullptr;
-    }
-    const netbuf remote = Netbuf_of(address);
-    CLIENT* client = clnt_vc_create(fd, &remote, program, version, 0, 0);
-    if (client == nullptr) {
-        why = clnt_spcreateerror("RPC client");
-        close(fd);
-        return nullptr;
-    }
-    clnt_control(client, CLSET_FD_CLOSE, nullptr);
-    return client;
+Clock::time_point Deadline_in(uint64_t ms) {
+    return Clock::now() + std::chrono::milliseconds(ms);
 }
 
-void Set_call_timeout(CLIENT* client, uint64_t ms) {
-    timeval tv = To_timeval(ms);
-    clnt_control(client, CLSET_TIMEOUT, reinterpret_cast<char*>(&tv));
+std::unique_ptr<RpcConnection> Open_connection(const sockaddr_in& address, rpcprog_t program,
+                                               rpcvers_t version, Clock::time_point deadline,
+                                               std::string& why) {
+    const int fd = Connect_bounded(address, deadline, why);
+    return fd < 0 ? nullptr : std::make_unique<RpcConnection>(fd, program, version);
 }
 
-SigpipeGuard::SigpipeGuard() {
-    sigset_t pipe;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, &old_mask_);
-    sigset_t pending;
-    sigpending(&pending);
-    was_pending_ = sigismember(&pending, SIGPIPE) == 1;
+RpcConnection::RpcConnection(int fd, rpcprog_t program, rpcvers_t version)
+    : fd_(fd),
+      program_(program),
+      version_(version),
+      xid_(static_cast<uint32_t>(Clock::now().time_since_epoch().count()) ^
+           static_cast<uint32_t>(getpid())) {}
+
+RpcConnection::~RpcConnection() {
+    close(fd_);
 }
 
-SigpipeGuard::~SigpipeGuard() {
-    sigset_t pending;
-    sigpending(&pending);
-    if (!was_pending_ && sigismember(&pending, SIGPIPE) == 1) {
-        sigset_t pipe;
-        sigemptyset(&pipe);
-        sigaddset(&pipe, SIGPIPE);
-        const timespec zero{0, 0};
-        sigtimedwait(&pipe, nullptr, &zero);
+// Sends without ever blocking and without SIGPIPE; waits for room only until the deadline, so a
+// gateway that stops reading cannot hold a write.
+clnt_stat RpcConnection::send_all(const char* data, std::size_t size, Clock::time_point deadline) {
+    while (size > 0) {
+        const ssize_t n = send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const int ready = Wait_for(fd_, POLLOUT, deadline);
+            if (ready <= 0) {
+                return ready == 0 ? RPC_TIMEDOUT : RPC_CANTSEND;
+            }
+        } else if (n == 0 || errno != EINTR) {
+            return RPC_CANTSEND;
+        }
     }
-    pthread_sigmask(SIG_SETMASK, &old_mask_, nullptr);
+    return RPC_SUCCESS;
+}
+
+clnt_stat RpcConnection::receive_all(char* data, std::size_t size, Clock::time_point deadline) {
+    while (size > 0) {
+        const ssize_t n = recv(fd_, data, size, MSG_DONTWAIT);
+        if (n > 0) {
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const int ready = Wait_for(fd_, POLLIN, deadline);
+            if (ready <= 0) {
+                return ready == 0 ? RPC_TIMEDOUT : RPC_CANTRECV;
+            }
+        } else if (n == 0 || errno != EINTR) {
+            return RPC_CANTRECV;  // closed by the gateway, or failed
+        }
+    }
+    return RPC_SUCCESS;
+}
+
+// One record of the stream (RFC 5531 section 11, record marking): fragments until the one
+// whose header has the last-fragment bit.
+clnt_stat RpcConnection::receive_record(std::string& record, Clock::time_point deadline) {
+    record.clear();
+    for (bool last = false; !last;) {
+        uint32_t mark = 0;
+        if (const clnt_stat stat = receive_all(reinterpret_cast<char*>(&mark), 4, deadline);
+            stat != RPC_SUCCESS) {
+            return stat;
+        }
+        mark = ntohl(mark);
+        last = (mark & 0x80000000u) != 0;
+        const std::size_t length = mark & 0x7FFFFFFFu;
+        if (record.size() + length > kMaxRecord) {
+            return RPC_CANTDECODERES;
+        }
+        const std::size_t at = record.size();
+        record.resize(at + length);
+        if (const clnt_stat stat = receive_all(record.data() + at, length, deadline);
+            stat != RPC_SUCCESS) {
+            return stat;
+        }
+    }
+    return RPC_SUCCESS;
+}
+
+clnt_stat RpcConnection::call(rpcproc_t procedure, xdrproc_t encode, void* in, xdrproc_t decode,
+                              void* out, Clock::time_point deadline) {
+    // The call (RFC 5531 section 9) in one record: xid, CALL, RPC version 2, program, version,
+    // procedure, AUTH_NONE credential and verifier, then the arguments.
+    const uint32_t xid = ++xid_;
+    const std::size_t args_size = xdr_sizeof(encode, in);
+    uint32_t header[11] = {0,
+                           xid,
+                           CALL,
+                           2,
+                           static_cast<uint32_t>(program_),
+                           static_cast<uint32_t>(version_),
+                           static_cast<uint32_t>(procedure),
+                           AUTH_NONE,
+                           0,
+                           AUTH_NONE,
+                           0};
+    header[0] = 0x80000000u | static_cast<uint32_t>(sizeof header - 4 + args_size);
+    std::string buffer(sizeof header + args_size, '\0');
+    for (std::size_t i = 0; i < 11; ++i) {
+        const uint32_t word = htonl(header[i]);
+        std::memcpy(buffer.data() + 4 * i, &word, 4);
+    }
+    XDR xdr;
+    xdrmem_create(&xdr, buffer.data() + sizeof header, static_cast<u_int>(args_size), XDR_ENCODE);
+    const bool encoded = encode(&xdr, in) != 0;
+    xdr_destroy(&xdr);
+    if (!encoded) {
+        return RPC_CANTENCODEARGS;
+    }
+    if (const clnt_stat stat = send_all(buffer.data(), buffer.size(), deadline);
+        stat != RPC_SUCCESS) {
+        return stat;
+    }
+    // The reply with this call's xid; a record with another (a late reply to a call that was
+    // given up, or a confused gateway) is skipped, until the deadline.
+    for (uint32_t got_xid = 0; got_xid != xid;) {
+        if (Poll_ms(deadline) == 0) {
+            return RPC_TIMEDOUT;
+        }
+        if (const clnt_stat stat = receive_record(buffer, deadline); stat != RPC_SUCCESS) {
+            return stat;
+        }
+        if (buffer.size() >= 4) {
+            std::memcpy(&got_xid, buffer.data(), 4);
+            got_xid = ntohl(got_xid);
+        }
+    }
+    rpc_msg reply{};
+    reply.acpted_rply.ar_verf = _null_auth;
+    reply.acpted_rply.ar_results.where = static_cast<caddr_t>(out);
+    reply.acpted_rply.ar_results.proc = decode;
+    xdrmem_create(&xdr, buffer.data(), static_cast<u_int>(buffer.size()), XDR_DECODE);
+    const bool decoded = xdr_replymsg(&xdr, &reply) != 0;
+    xdr_destroy(&xdr);
+    clnt_stat stat = decoded ? RPC_SUCCESS : RPC_CANTDECODERES;
+    if (decoded && reply.rm_reply.rp_stat != MSG_ACCEPTED) {
+        stat = reply.rjcted_rply.rj_stat == RPC_MISMATCH ? RPC_VERSMISMATCH : RPC_AUTHERROR;
+    } else if (decoded) {
+        xdr_free(reinterpret_cast<xdrproc_t>(xdr_opaque_auth),
+                 reinterpret_cast<char*>(&reply.acpted_rply.ar_verf));
+        switch (reply.acpted_rply.ar_stat) {
+            case SUCCESS:
+                break;
+            case PROG_UNAVAIL:
+                stat = RPC_PROGUNAVAIL;
+                break;
+            case PROG_MISMATCH:
+                stat = RPC_PROGVERSMISMATCH;
+                break;
+            case PROC_UNAVAIL:
+                stat = RPC_PROCUNAVAIL;
+                break;
+            case GARBAGE_ARGS:
+                stat = RPC_CANTDECODEARGS;
+                break;
+            default:
+                stat = RPC_SYSTEMERROR;
+                break;
+        }
+    }
+    if (stat != RPC_SUCCESS) {
+        xdr_free(decode, static_cast<char*>(out));
+    }
+    return stat;
 }
 
 }  // namespace vxi11

@@ -1,47 +1,66 @@
 // The network side of the driver: where the gateway is (VXI11_HOST, its portmapper), bounded
-// connections and the RPC clients on them, and the guard that keeps a broken connection's
-// SIGPIPE from ending the program.
+// connections, and ONC RPC calls over them (RFC 5531) that end by an absolute deadline whatever
+// the gateway sends, trickles or leaves unread.
 #pragma once
 
 #include <netinet/in.h>
 #include <rpc/rpc.h>
-#include <signal.h>
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace vxi11 {
 
-// How long a connection may take to open, and how long the portmapper may take to answer.
+using Clock = std::chrono::steady_clock;
+// Clock::time_point::max() stands for "no deadline".
+inline constexpr Clock::time_point kNoDeadline = Clock::time_point::max();
+
+// How long a connection may take to open, how long the portmapper may take to answer (over TCP
+// and UDP together), and how long create_link may take.
 inline constexpr int kConnectMs = 3000;
+
+// Now plus `ms`.
+Clock::time_point Deadline_in(uint64_t ms);
+
+// One TCP connection carrying RPC calls to one program. A call sends its request and waits for
+// the reply with the same xid, both against the deadline; records with another xid are skipped.
+// The socket is never left blocked: every send and receive polls for the time left.
+class RpcConnection {
+  public:
+    RpcConnection(int fd, rpcprog_t program, rpcvers_t version);
+    ~RpcConnection();
+    RpcConnection(const RpcConnection&) = delete;
+    RpcConnection& operator=(const RpcConnection&) = delete;
+
+    // RPC_TIMEDOUT when the deadline passed, RPC_CANTSEND / RPC_CANTRECV when the connection
+    // failed, RPC_CANTDECODERES for a reply that does not decode (or is too large); the other
+    // codes when the gateway refused the call. On failure `out` is freed.
+    clnt_stat call(rpcproc_t procedure, xdrproc_t encode, void* in, xdrproc_t decode, void* out,
+                   Clock::time_point deadline);
+
+  private:
+    int fd_;
+    rpcprog_t program_;
+    rpcvers_t version_;
+    uint32_t xid_;
+
+    clnt_stat send_all(const char* data, std::size_t size, Clock::time_point deadline);
+    clnt_stat receive_all(char* data, std::size_t size, Clock::time_point deadline);
+    clnt_stat receive_record(std::string& record, Clock::time_point deadline);
+};
 
 // Reads VXI11_HOST ("host" or "host:port", IPv4 only) and finds the gateway's core channel:
 // the given port, else the port the portmapper (VXI11_PORTMAPPER_PORT, default 111) names for
-// the core program over TCP, asked over TCP and then over UDP. On failure `why` says what went
-// wrong.
+// the core program over TCP, asked over TCP and then over UDP, within kConnectMs in all. On
+// failure `why` says what went wrong.
 bool Locate_core_channel(sockaddr_in& core, std::string& why);
 
-// An RPC client over a new TCP connection to `address`, opened within kConnectMs, with
-// TCP_NODELAY set; destroying the client closes the connection. Null on failure, with `why`.
-CLIENT* Open_tcp_client(const sockaddr_in& address, rpcprog_t program, rpcvers_t version,
-                        std::string& why);
-
-// The longest a call on the client may wait for its reply.
-void Set_call_timeout(CLIENT* client, uint64_t ms);
-
-// Blocks SIGPIPE in the calling thread for the guard's lifetime; a SIGPIPE raised meanwhile
-// (libtirpc writes to a socket the gateway may have closed) is consumed before the mask is
-// restored. The process's signal disposition is never touched.
-class SigpipeGuard {
-  public:
-    SigpipeGuard();
-    ~SigpipeGuard();
-    SigpipeGuard(const SigpipeGuard&) = delete;
-    SigpipeGuard& operator=(const SigpipeGuard&) = delete;
-
-  private:
-    sigset_t old_mask_;
-    bool was_pending_ = false;
-};
+// An RPC connection to `address`, opened by `deadline`, with TCP_NODELAY set. Null on failure,
+// with `why`.
+std::unique_ptr<RpcConnection> Open_connection(const sockaddr_in& address, rpcprog_t program,
+                                               rpcvers_t version, Clock::time_point deadline,
+                                               std::string& why);
 
 }  // namespace vxi11

@@ -119,8 +119,8 @@ bool_t device_write_1_svc(Device_WriteParms* argp, Device_WriteResp* result, svc
         return TRUE;
     }
     long accepted = argp->data.data_len;
-    if (s.behaviour.accept_limit > 0) {
-        accepted = std::min(accepted, s.behaviour.accept_limit);
+    if (s.behaviour.accept_limit != 0) {
+        accepted = std::clamp(s.behaviour.accept_limit, 0L, accepted);
     }
     const bool end =
         (argp->flags & DEVICE_FLAG_END) != 0 && accepted == static_cast<long>(argp->data.data_len);
@@ -135,8 +135,9 @@ bool_t device_write_1_svc(Device_WriteParms* argp, Device_WriteResp* result, svc
 }
 
 // B.6.4 device_read: up to requestSize bytes; the reason says why the answer ended (REQCNT:
-// the request was filled, END: the message's last byte is in it). With nothing to say the
-// gateway waits io_timeout and answers error 15.
+// the request was filled, CHR: it ends with termChar and the flags have TERMCHRSET, END: the
+// message's last byte is in it). With nothing to say the gateway waits io_timeout and answers
+// error 15.
 bool_t device_read_1_svc(Device_ReadParms* argp, Device_ReadResp* result, svc_req* request) {
     std::memset(result, 0, sizeof *result);
     std::unique_lock<std::mutex> lock(state().mutex);
@@ -149,6 +150,10 @@ bool_t device_read_1_svc(Device_ReadParms* argp, Device_ReadResp* result, svc_re
     }
     if (!Known_link(argp->lid) || s.behaviour.read_error != 0) {
         result->error = Known_link(argp->lid) ? s.behaviour.read_error : kInvalidLink;
+        return TRUE;
+    }
+    if (s.behaviour.empty_reason >= 0) {
+        result->reason = s.behaviour.empty_reason;
         return TRUE;
     }
     std::size_t available = s.output.size() - s.output_pos;
@@ -169,9 +174,13 @@ bool_t device_read_1_svc(Device_ReadParms* argp, Device_ReadResp* result, svc_re
     if (s.behaviour.packet_size > 0) {
         n = std::min<std::size_t>(n, static_cast<std::size_t>(s.behaviour.packet_size));
     }
+    const auto at = s.output.find(argp->termChar, s.output_pos);
+    const bool chr = (argp->flags & DEVICE_FLAG_TERMCHRSET) != 0 && at < s.output_pos + n;
+    n = chr ? at + 1 - s.output_pos : n;
     const std::string data = s.output.substr(s.output_pos, n);
     s.output_pos += n;
-    long reason = s.output_pos == s.output.size() ? DEVICE_REASON_END : 0;
+    long reason =
+        (s.output_pos == s.output.size() ? DEVICE_REASON_END : 0) | (chr ? DEVICE_REASON_CHR : 0);
     if (s.behaviour.packet_size == 0 && n >= argp->requestSize) {
         reason |= DEVICE_REASON_REQCNT;
     }

@@ -1,7 +1,8 @@
 // The fake gateway's server: two listening sockets on loopback with ephemeral ports, the core
 // channel's generated dispatcher registered on one and a minimal portmapper (RFC 1833,
 // version 2: NULL and GETPORT) on the other, both with svc_reg and no netconfig, so nothing is
-// registered with a system rpcbind. One thread serves both until the gateway is destroyed.
+// registered with a system rpcbind, and never unregistered either (see the destructor). One thread
+// serves both until the gateway is destroyed.
 #include "support_fake_gateway.h"
 
 #include <rpc/rpc.h>
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <stdexcept>
 
 #include "vxi11.h"
@@ -160,8 +162,9 @@ FakeGateway::~FakeGateway() {
         the_state.stop = true;
     }
     server_.join();
-    svc_unreg(DEVICE_CORE, DEVICE_CORE_VERSION);
-    svc_unreg(PMAPPROG, PMAPVERS);
+    // No svc_unreg: it would also ask the machine's rpcbind to forget these programs (its own
+    // portmapper entries among them). The registrations stay in this process only, and the next
+    // gateway's svc_reg with the same dispatchers finds them.
     svc_destroy(core_transport);
     svc_destroy(portmapper_transport);
     core_transport = portmapper_transport = nullptr;
@@ -220,6 +223,100 @@ void FakeGateway::drop_connections() {
             break;
         }
     }
+}
+
+}  // namespace fake_vxi11
+
+namespace fake_vxi11 {
+namespace {
+
+bool Receive(int fd, char* data, std::size_t size) {
+    for (ssize_t n = 0; size > 0; data += n, size -= static_cast<std::size_t>(n)) {
+        if ((n = recv(fd, data, size, 0)) <= 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One call record (the driver sends each in one fragment); its xid.
+bool Receive_call(int fd, uint32_t& xid) {
+    uint32_t mark = 0;
+    std::string body;
+    if (!Receive(fd, reinterpret_cast<char*>(&mark), 4)) {
+        return false;
+    }
+    body.resize(ntohl(mark) & 0x7FFFFFFF);
+    if (body.size() < 4 || !Receive(fd, body.data(), body.size())) {
+        return false;
+    }
+    std::memcpy(&xid, body.data(), 4);
+    xid = ntohl(xid);
+    return true;
+}
+
+// An accepted reply record (RFC 5531): xid, REPLY, MSG_ACCEPTED, null verifier, SUCCESS,
+// then the results' words.
+std::string Reply(uint32_t xid, std::vector<uint32_t> results) {
+    std::vector<uint32_t> words{0, xid, 1, 0, 0, 0, 0};
+    words.insert(words.end(), results.begin(), results.end());
+    words[0] = 0x80000000u | static_cast<uint32_t>(words.size() * 4 - 4);
+    std::string bytes;
+    for (uint32_t word : words) {
+        word = htonl(word);
+        bytes.append(reinterpret_cast<const char*>(&word), 4);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+RawGateway::RawGateway(Hostility mode) {
+    listener_ = Listen_on_loopback(port_);
+    thread_ = std::thread([this, mode] { serve(mode); });
+}
+
+RawGateway::~RawGateway() {
+    {
+        const std::lock_guard<std::mutex> lock(the_state.mutex);
+        stop_ = true;
+    }
+    thread_.join();
+    close(listener_);
+}
+
+std::string RawGateway::host_with_port() const {
+    return "127.0.0.1:" + std::to_string(port_);
+}
+
+void RawGateway::serve(Hostility mode) {
+    pollfd p{listener_, POLLIN, 0};
+    if (poll(&p, 1, 5000) != 1) {
+        return;
+    }
+    const int fd = accept(listener_, nullptr, nullptr);
+    uint32_t xid = 0;
+    if (Receive_call(fd, xid)) {  // create_link: error 0, lid 0, abortPort 0, maxRecvSize
+        const std::string created = Reply(xid, {0, 0, 0, 0x7FFFFFFF});
+        send(fd, created.data(), created.size(), MSG_NOSIGNAL);
+    }
+    const bool answer = mode != Hostility::deaf && Receive_call(fd, xid);
+    const std::string reply = Reply(mode == Hostility::wrong_xid ? xid + 1 : xid, {0, 4});
+    for (std::size_t i = 0;; ++i) {
+        {
+            const std::lock_guard<std::mutex> lock(the_state.mutex);
+            if (stop_) {
+                break;
+            }
+        }
+        if (answer && mode == Hostility::trickle && i < reply.size()) {
+            send(fd, &reply[i], 1, MSG_NOSIGNAL);
+        } else if (answer && mode == Hostility::wrong_xid) {
+            send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    close(fd);
 }
 
 }  // namespace fake_vxi11

@@ -19,12 +19,13 @@ struct Behaviour {
     long create_error = 0;          // create_link answers with this error
     long write_error = 0;           // device_write answers with this error
     long read_error = 0;            // device_read answers with this error
-    long accept_limit = 0;          // device_write takes at most this many bytes (0: all)
+    long accept_limit = 0;          // device_write takes at most this many bytes (0: all, -1: none)
     long packet_size = 0;   // device_read answers at most this many bytes, reason 0 unless END
     long extra_bytes = 0;   // device_read answers this many bytes beyond the request size
     long stall_after = -1;  // the instrument says nothing after this many bytes of a reply
     long vanish_after_reads = -1;  // after this many reads, drops every connection
     int reply_delay_ms = 0;        // every answer waits this long (a slow gateway)
+    long empty_reason = -1;        // device_read answers no data with this reason (if >= 0)
 };
 
 struct WriteRecord {
@@ -67,6 +68,26 @@ class FakeGateway {
     uint16_t core_port_ = 0;
     uint16_t portmapper_port_ = 0;
     std::thread server_;
+};
+
+// What the RPC server cannot be made to do, on a bare TCP socket: create_link is answered
+// (maxRecvSize 0x7FFFFFFF), then the next call is met with its reply trickled a byte every
+// 300 ms, with a reply of another xid every 300 ms, or by reading nothing more (deaf).
+enum class Hostility { none, trickle, wrong_xid, deaf };
+class RawGateway {
+  public:
+    explicit RawGateway(Hostility mode);
+    ~RawGateway();
+    RawGateway(const RawGateway&) = delete;
+    RawGateway& operator=(const RawGateway&) = delete;
+    std::string host_with_port() const;
+
+  private:
+    int listener_ = -1;
+    uint16_t port_ = 0;
+    bool stop_ = false;  // under the gateway state's mutex
+    std::thread thread_;
+    void serve(Hostility mode);
 };
 
 // The state the RPC procedures work on (one gateway at a time in a process).
