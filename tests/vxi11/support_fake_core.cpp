@@ -53,7 +53,9 @@ long Name_error(const std::string& name) {
         name.find_first_of(" +-") != std::string::npos || pad > 30) {
         return kInvalidAddress;
     }
-    return board == 0 && pad == 5 && fields == 2 ? kNoError : kDeviceNotAccessible;
+    // The scope stands at address 5, or where HP_SIM_ADDRESS puts it.
+    const bool scope = board == 0 && static_cast<long>(pad) == sim::read_config().address;
+    return scope && fields == 2 ? kNoError : kDeviceNotAccessible;
 }
 
 // A complete message (its last piece carried END) goes to the instrument; its reply, if any,

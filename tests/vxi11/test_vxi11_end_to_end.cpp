@@ -2,6 +2,7 @@
 // gateway, against the same acquisition through the simulated scope's own driver: the records
 // must be identical, in byte and word format, with VXI11_HOST naming the core channel's port or
 // leaving it to the gateway's portmapper.
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "recording_platform.h"
 #include "scope/acquisition.h"
 #include "scope/gpib_driver.h"
+#include "scope/probe.h"
+#include "scope/resource.h"
 #include "scope/scope_link.h"
 #include "support_driver.h"
 
@@ -89,3 +92,30 @@ TEST(EndToEnd, ChannelOneThroughTheGatewayEqualsTheSimulatedScope) {
 }
 
 }  // namespace
+
+// Find the scope through the gateway, the simulated scope standing at address 9: the driver
+// has no listener search, so each address gets a link of its own ("gpib0,<address>"), which the
+// gateway refuses where nobody listens; every link is destroyed again.
+TEST(EndToEnd, FindTheScopeThroughTheGateway) {
+    vxi11_test::Clear_settings();
+    setenv("HP_SIM_ADDRESS", "9", 1);
+    {
+        fake_vxi11::FakeGateway gateway;
+        const auto resource =
+            scope::Parse_resource("TCPIP0::" + gateway.host_with_port() + "::gpib0,5::INSTR");
+        ASSERT_TRUE(resource.resource) << resource.refusal;
+        const auto start = std::chrono::steady_clock::now();
+        const scope::ProbeOutcome found = scope::Find_scope(
+            *resource.resource, [](const std::string&) { return vxi11_test::Driver_path(); },
+            [](int) { return true; });
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        EXPECT_TRUE(found.ok) << found.reason;
+        EXPECT_EQ(found.scope_address, 9);
+        ASSERT_EQ(found.found.size(), 1u);
+        EXPECT_EQ(gateway.link_names().size(), 31u);
+        EXPECT_EQ(gateway.link_names()[9], "gpib0,9");
+        EXPECT_EQ(gateway.open_links(), 0);
+    }
+    unsetenv("HP_SIM_ADDRESS");
+    vxi11_test::Clear_settings();
+}
