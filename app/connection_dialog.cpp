@@ -341,7 +341,10 @@ void ConnectionDialog::finished(bool find, const scope::ProbeOutcome& outcome) {
     join();
     StopButton->setEnabled(false);
     Progress->setVisible(false);
-    if (!outcome.ok) {
+    if (!find && cancelled_) {
+        // The driver's call could not be cut short; its outcome no longer counts.
+        Result->setText(QStringLiteral("Test stopped."));
+    } else if (!outcome.ok) {
         Result->setText(Qt_text(outcome.reason));
     } else if (!find) {
         Result->setText(QStringLiteral("The device answers: ") + Qt_text(outcome.identity));
