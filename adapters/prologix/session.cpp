@@ -159,19 +159,21 @@ int Session::identify(Clock::time_point deadline, std::string& why) {
         return ETIMEDOUT;
     }
     // An AR488 may be set to announce itself as a Prologix; "++ver real" gives its own string
-    // (AR488 User Manual 0.53.03, ++ver). A Prologix answers its version or nothing.
+    // (AR488 User Manual 0.53.03, ++ver). A Prologix answers its version or nothing. Answers
+    // to repeated "++ver"s that a restarting board had queued go first.
     if (!is_ar488_identity(line)) {
-        if ((error = send_line("++ver real", deadline)) != 0)
+        if ((error = skip_stray_answers(deadline)) != 0 ||
+            (error = send_line("++ver real", deadline)) != 0) {
+            why = error == ETIMEDOUT ? "the adapter never stops talking" : std::strerror(error);
             return error;
+        }
         const auto until =
             std::min(deadline, Clock::now() + std::chrono::milliseconds(kSecondIdentityMs));
         std::string own;
-        while (read_line(own, until, error)) {
-            if (is_ar488_identity(own)) {
-                line = own;
-                break;
-            }
+        while (read_line(own, until, error) && !is_version_line(own)) {
         }
+        if (is_ar488_identity(own))
+            line = own;
     }
     dialect_ = is_ar488_identity(line) ? Dialect::ar488 : Dialect::prologix;
     return 0;
