@@ -140,7 +140,11 @@ ReadOutcome ReplyReader::read(char* dest, long count, Clock::time_point deadline
         out.count += n;
         if (out.count == count || complete_)
             break;
-        switch (fetch(deadline, marker_held_ ? held_quiet_ms_ : quiet_ms_)) {
+        // An adapter that sends faster than the host reads must not hold the call either.
+        const Fetch f = Clock::now() >= deadline
+                            ? Fetch::deadline
+                            : fetch(deadline, marker_held_ ? held_quiet_ms_ : quiet_ms_);
+        switch (f) {
             case Fetch::bytes:
                 break;
             case Fetch::quiet:
@@ -176,7 +180,7 @@ int ReplyReader::discard(Clock::time_point deadline) {
         return e;
     int result = 0;
     while (active_) {
-        switch (fetch(deadline, quiet_ms_)) {
+        switch (Clock::now() >= deadline ? Fetch::deadline : fetch(deadline, quiet_ms_)) {
             case Fetch::bytes:
                 break;
             case Fetch::quiet:

@@ -105,15 +105,15 @@ bool Session::read_line(std::string& line, Clock::time_point deadline, int& erro
     line.clear();
     char c = 0;
     for (;;) {
+        if (Clock::now() >= deadline)
+            return false;  // also when the bytes never stop coming
         const long n = port_.read_some(&c, 1, deadline);
         if (n < 0) {
             error = static_cast<int>(-n);
             return false;
         }
-        if (n == 0 && Clock::now() >= deadline)
-            return false;
         if (n == 0)
-            continue;  // a signal woke the wait
+            continue;  // the deadline, or a signal woke the wait
         if (c == '\n')
             break;
         // A garbled or endless answer is cut, never stored beyond the longest line.
