@@ -121,6 +121,13 @@ void FakeAdapter::open_pty() {
     cfmakeraw(&t);
     tcsetattr(fd_, TCSANOW, &t);
     port_ = ptsname(fd_);
+    // A USB serial port starts with HUPCL set (the kernel's tty_std_termios); a pty does not.
+    const int port = ::open(port_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (port < 0 || tcgetattr(port, &t) != 0)
+        throw std::runtime_error("pty port");
+    t.c_cflag |= HUPCL;
+    tcsetattr(port, TCSANOW, &t);
+    close(port);
 }
 
 void FakeAdapter::open_tcp() {

@@ -259,6 +259,7 @@ TEST(AdapterFaults, MisbehavingAdaptersAndCallersGetBoundedTruthfulAnswers) {
             ASSERT_GT(s.ud = d.open(row.tmo), 0);
         }
         std::packaged_task<void()> task([&] {
+            SCOPED_TRACE(row.name);  // traces are per thread
             row.call(s);
             s.sta = d.sta(), s.err = d.err(), s.cnt = d.cnt();  // the calling thread's status
         });
