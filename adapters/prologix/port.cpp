@@ -110,8 +110,11 @@ int look_up(const std::string& host, const std::string& service, Clock::time_poi
         const timespec wait{static_cast<time_t>(s.count()), static_cast<long>(ns.count())};
         gai_suspend(requests, 1, &wait);
     }
-    if (r == EAI_INPROGRESS && gai_cancel(&q->request) != EAI_CANCELED)
-        return EAI_AGAIN;  // still running: its few bytes stay with the lookup, never freed
+    if (r == EAI_INPROGRESS) {
+        if (gai_cancel(&q->request) != EAI_CANCELED)
+            return EAI_AGAIN;  // still running: its few bytes stay with the lookup, never freed
+        r = EAI_AGAIN;
+    }
     *list = q->request.ar_result;
     delete q;
     return r;

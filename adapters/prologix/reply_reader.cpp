@@ -30,6 +30,7 @@
 #include "adapters/prologix/reply_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace prologix {

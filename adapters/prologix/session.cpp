@@ -78,9 +78,9 @@ int Session::send_text(const std::string& text, Clock::time_point deadline, std:
     if (sent > 0 && sent < text.size()) {
         // A cut line: the next call ends it first, so that its own line is never joined to
         // this one. An ESC just sent still wants the byte it escapes.
-        unfinished_line_end_ = text[sent - 1] == kEsc && (sent < 2 || text[sent - 2] != kEsc)
-                                   ? std::string(1, text[sent]) + "\n"
-                                   : "\n";
+        bool escape_open = false;
+        for (std::size_t i = 0; i < sent; ++i) escape_open = !escape_open && text[i] == kEsc;
+        unfinished_line_end_ = escape_open ? std::string(1, text[sent]) + "\n" : "\n";
     }
     return e;
 }
