@@ -162,8 +162,8 @@ void Exchange(Scene& s) {
 
 void Read_under_alarms(Scene& s) {
     s.echo.silent = true;
-    struct sigaction ignore {
-    }, before{};
+    struct sigaction ignore = {};
+    struct sigaction before = {};
     ignore.sa_handler = [](int) {};
     sigaction(SIGALRM, &ignore, &before);
     sigevent ev{};
