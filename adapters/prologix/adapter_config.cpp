@@ -2,6 +2,7 @@
 #include "adapters/prologix/adapter_config.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 #include "adapters/prologix/reply_reader.h"
@@ -38,6 +39,17 @@ PortSetting read_port_setting() {
 bool is_ar488_identity(const std::string& line) {
     // The AR488's own version string starts "AR488 GPIB controller" (AR488_Config.h, FWVER).
     return line.rfind("AR488", 0) == 0;
+}
+
+bool is_version_line(const std::string& line) {
+    // "Prologix GPIB-USB Controller version 6.107" (Prologix manual 8.21 ver), "AR488 GPIB
+    // controller, ver. 0.51.29, ..." or a version string customised with "++id verstr" (AR488
+    // manual, ++ver, ++id): each names a version.
+    std::string lower;
+    for (const char c : line)
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return is_ar488_identity(line) || lower.rfind("prologix", 0) == 0 ||
+           lower.find("version") != std::string::npos || lower.find("ver.") != std::string::npos;
 }
 
 long inter_character_ms(long call_ms) {

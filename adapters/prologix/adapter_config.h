@@ -19,6 +19,8 @@ PortSetting read_port_setting();
 
 // The dialect from an identification line ("++ver" or "++ver real").
 bool is_ar488_identity(const std::string& line);
+// Whether a line can be an adapter's answer to "++ver" (not a reading, an echo or a complaint).
+bool is_version_line(const std::string& line);
 
 // The adapter's per-character read time-out for a call limit of call_ms (0 = none).
 long inter_character_ms(long call_ms);

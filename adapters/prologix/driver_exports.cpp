@@ -181,7 +181,8 @@ PROLOGIX_EXPORT void FindLstn(int board, const short* pads, short* results, int 
     // "++fndl a,b,..." answers the listeners found as "p" or "p:s", comma separated (AR488
     // manual, ++fndl).
     std::string list;
-    for (int i = 0; static_cast<unsigned short>(pads[i]) != kNoAddr && i < 31; ++i)
+    // At most the 31 addresses of the bus: an unterminated list is never read beyond them.
+    for (int i = 0; i < 31 && static_cast<unsigned short>(pads[i]) != kNoAddr; ++i)
         list += (i > 0 ? "," : "") + std::to_string(pads[i] & 0xFF);
     std::string answer;
     const CallResult r = session.query("++fndl " + list, answer);

@@ -6,11 +6,15 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace prologix {
@@ -44,17 +48,76 @@ speed_t baud_constant(long baud) {
     }
 }
 
-int wait_for(int fd, short events, long timeout_ms, short& revents) {
+// Waits for `events` until `deadline`. A signal does not restart the wait with its whole
+// time-out: what is left is worked out again from the deadline.
+int wait_for(int fd, short events, Clock::time_point deadline, short& revents) {
     pollfd p{fd, events, 0};
     for (;;) {
-        const int r = poll(&p, 1, static_cast<int>(timeout_ms));
-        if (r < 0 && errno == EINTR)
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const long ms = std::clamp<long>(static_cast<long>(left.count()), 0, 60000);
+        const int r = poll(&p, 1, static_cast<int>(ms));
+        if (r < 0 && errno == EINTR && Clock::now() < deadline)
             continue;
-        if (r < 0)
+        if (r < 0 && errno != EINTR)
             return errno;
-        revents = r == 0 ? 0 : p.revents;
+        revents = r <= 0 ? 0 : p.revents;
+        if (r == 0 && Clock::now() < deadline)
+            continue;  // the wait was cut to 60 s
         return 0;
     }
+}
+
+// A TCP port number 1..65535; anything else is refused, never wrapped.
+bool is_port_number(const std::string& text) {
+    if (text.empty() || text.size() > 5 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const long n = std::strtol(text.c_str(), nullptr, 10);
+    return n >= 1 && n <= 65535;
+}
+
+// Name lookup within the opening's deadline: getaddrinfo_a(3) runs it on the C library's own
+// thread, so a lookup that outlives the deadline never holds the caller (nor this library,
+// which may be unloaded meanwhile).
+int look_up(const std::string& host, const std::string& service, Clock::time_point deadline,
+            addrinfo** list) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    if (getaddrinfo(host.c_str(), service.c_str(), &hints, list) == 0)
+        return 0;
+    struct Lookup {
+        std::string host, service;
+        addrinfo hints{};
+        gaicb request{};
+    };
+    auto* q = new Lookup{host, service, hints, {}};
+    q->hints.ai_flags = 0;
+    q->request.ar_name = q->host.c_str();
+    q->request.ar_service = q->service.c_str();
+    q->request.ar_request = &q->hints;
+    gaicb* requests[] = {&q->request};
+    if (const int r = getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr); r != 0) {
+        delete q;
+        return r;
+    }
+    int r = EAI_INPROGRESS;
+    while ((r = gai_error(&q->request)) == EAI_INPROGRESS && Clock::now() < deadline) {
+        const auto left = deadline - Clock::now();
+        const auto s = std::chrono::duration_cast<std::chrono::seconds>(left);
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left - s);
+        const timespec wait{static_cast<time_t>(s.count()), static_cast<long>(ns.count())};
+        gai_suspend(requests, 1, &wait);
+    }
+    if (r == EAI_INPROGRESS) {
+        if (gai_cancel(&q->request) != EAI_CANCELED)
+            return EAI_AGAIN;  // still running: its few bytes stay with the lookup, never freed
+        r = EAI_AGAIN;
+    }
+    *list = q->request.ar_result;
+    delete q;
+    return r;
 }
 
 }  // namespace
@@ -68,11 +131,11 @@ bool split_tcp_address(const std::string& where, std::string& host, std::string&
     return true;
 }
 
-int Port::open(const std::string& where, long baud, std::string& why) {
+int Port::open(const std::string& where, long baud, Clock::time_point deadline, std::string& why) {
     close();
     std::string host, service;
     if (split_tcp_address(where, host, service))
-        return open_tcp(host, service, why);
+        return open_tcp(host, service, deadline, why);
     return open_serial(where, baud, why);
 }
 
@@ -95,8 +158,17 @@ int Port::open_serial(const std::string& path, long baud, std::string& why) {
         ::close(fd);
         return e;
     }
+    // One user at a time: a second process on the same adapter would take this one's replies
+    // (TIOCEXCL for open(2), tty_ioctl(4); flock(2) for those that lock before they open).
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+        const int e = errno == EWOULDBLOCK ? EBUSY : errno;
+        why = std::string("the port is in use by another program: ") + std::strerror(e);
+        ::close(fd);
+        return e;
+    }
     cfmakeraw(&t);
-    t.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CRTSCTS | CSIZE);
+    // No HUPCL: dropping DTR at close would reset an Arduino-based adapter at the next opening.
+    t.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CRTSCTS | CSIZE | HUPCL);
     t.c_cflag |= CS8 | CLOCAL | CREAD;
     t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
     t.c_cc[VMIN] = 0;
@@ -115,17 +187,21 @@ int Port::open_serial(const std::string& path, long baud, std::string& why) {
     return 0;
 }
 
-int Port::open_tcp(const std::string& host, const std::string& service, std::string& why) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
+int Port::open_tcp(const std::string& host, const std::string& service, Clock::time_point deadline,
+                   std::string& why) {
+    if (!is_port_number(service)) {
+        why = "\"" + service + "\" is not a TCP port number (1..65535)";
+        return EINVAL;
+    }
     addrinfo* list = nullptr;
-    if (const int r = getaddrinfo(host.c_str(), service.c_str(), &hints, &list); r != 0) {
-        why = gai_strerror(r);
+    if (const int r = look_up(host, service, deadline, &list); r != 0) {
+        why = r == EAI_AGAIN ? "no answer from the name lookup in time" : gai_strerror(r);
         return EHOSTUNREACH;
     }
     int error = ECONNREFUSED;
     why = std::strerror(error);
+    const Clock::time_point connect_by =
+        Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
     for (addrinfo* a = list; a != nullptr && fd_ < 0; a = a->ai_next) {
         const int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (fd < 0) {
@@ -135,7 +211,7 @@ int Port::open_tcp(const std::string& host, const std::string& service, std::str
         short revents = 0;
         int e = connect(fd, a->ai_addr, a->ai_addrlen) == 0 ? 0 : errno;
         if (e == EINPROGRESS) {
-            e = wait_for(fd, POLLOUT, kConnectTimeoutMs, revents);
+            e = wait_for(fd, POLLOUT, std::min(deadline, connect_by), revents);
             socklen_t len = sizeof e;
             if (e == 0 && revents == 0)
                 e = ETIMEDOUT;
@@ -163,38 +239,37 @@ void Port::close() {
     fd_ = -1;
 }
 
-int Port::write_all(const char* data, std::size_t size, long timeout_ms) {
+int Port::write_all(const char* data, std::size_t size, Clock::time_point deadline,
+                    std::size_t& sent) {
+    sent = 0;
     if (fd_ < 0)
         return EBADF;
-    std::size_t done = 0;
-    while (done < size) {
+    while (sent < size) {
         // MSG_NOSIGNAL: a reset connection must fail the call, not raise SIGPIPE.
-        const ssize_t n = tcp_ ? send(fd_, data + done, size - done, MSG_NOSIGNAL)
-                               : write(fd_, data + done, size - done);
+        const ssize_t n = tcp_ ? send(fd_, data + sent, size - sent, MSG_NOSIGNAL)
+                               : write(fd_, data + sent, size - sent);
         if (n > 0) {
-            done += static_cast<std::size_t>(n);
+            sent += static_cast<std::size_t>(n);
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN)
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
             return errno;
-        short revents = 0;
-        if (const int e = wait_for(fd_, POLLOUT, timeout_ms, revents); e != 0)
-            return e;
-        if (revents == 0)
+        if (Clock::now() >= deadline)
             return ETIMEDOUT;
+        short revents = 0;
+        if (const int e = wait_for(fd_, POLLOUT, deadline, revents); e != 0)
+            return e;
         if ((revents & (POLLERR | POLLHUP)) != 0)
             return EIO;
     }
     return 0;
 }
 
-long Port::read_some(char* buffer, std::size_t max, long timeout_ms) {
+long Port::read_some(char* buffer, std::size_t max, Clock::time_point deadline) {
     if (fd_ < 0)
         return -EBADF;
     short revents = 0;
-    if (const int e = wait_for(fd_, POLLIN, timeout_ms, revents); e != 0)
+    if (const int e = wait_for(fd_, POLLIN, deadline, revents); e != 0)
         return -e;
     if (revents == 0)
         return 0;
@@ -210,10 +285,16 @@ long Port::read_some(char* buffer, std::size_t max, long timeout_ms) {
     return -(tcp_ ? ECONNRESET : EIO);
 }
 
-void Port::flush_input() {
-    char sink[256];
-    while (read_some(sink, sizeof sink, 0) > 0) {
+int Port::flush_input() {
+    // What is there now, not what keeps coming: an adapter that talks on is bounded by the
+    // read that follows, never by this.
+    char sink[4096];
+    for (int i = 0; i < 64; ++i) {
+        const long n = read_some(sink, sizeof sink, Clock::now());
+        if (n <= 0)
+            return n < 0 ? static_cast<int>(-n) : 0;
     }
+    return 0;
 }
 
 }  // namespace prologix

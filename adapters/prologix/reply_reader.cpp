@@ -12,17 +12,25 @@
 //
 // So a marker byte ends the reply unless more bytes follow it. Text replies (printable ASCII
 // ended by CR LF) never hold the marker, so there it ends the reply at once. In binary data the
-// marker may be a data byte: if anything follows, it was data; if the adapter stays silent for
-// longer than its per-character time-out, its read is over and the marker was the end. That
-// wait only happens when a caller asks for more than a binary reply holds, or when the rest of
-// such a reply is thrown away: the program reads its data blocks by count, and throws the rest
-// away after a 100 ms pause of its own, which covers the wait.
+// marker may be a data byte: if anything follows, it was data. Silence after it is weaker
+// evidence than silence elsewhere: the adapter may have passed the data byte on and then been
+// held up itself (a USB serial bridge or a network stalling, the adapter's own loop busy) while
+// its read goes on. So a held marker ends a reply only after a longer silence (held_quiet_ms),
+// or at the caller's deadline once the ordinary quiet period has passed: the caller's limit is
+// the last word. That wait only happens when a caller asks for more than a binary reply holds:
+// the program reads its data blocks by count, which ends the read before the marker.
+//
+// When the rest of a reply is thrown away (a new message), a held marker ends it after the
+// ordinary quiet period, which the program's own 100 ms pause after each block covers. Bytes
+// of it that come later still never reach the next reply: whatever has arrived is thrown away
+// before each "++read eoi".
 //
 // Nothing here relies on what an adapter does with host input during a read: the reader sends
 // "++read eoi" again only when the adapter's read is certainly over.
 #include "adapters/prologix/reply_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace prologix {
@@ -33,16 +41,14 @@ bool is_text_byte(char c) {
     return (u >= 0x20 && u <= 0x7E) || c == '\r' || c == '\n';
 }
 
-long ms_until(Clock::time_point t) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(t - Clock::now()).count();
-    return std::max<long>(0, static_cast<long>(left));
-}
+constexpr auto kRequestWriteLimit = std::chrono::seconds(1);
 
 }  // namespace
 
-void ReplyReader::attach(Port* port, long quiet_ms) {
+void ReplyReader::attach(Port* port, long quiet_ms, long held_quiet_ms) {
     port_ = port;
     quiet_ms_ = quiet_ms;
+    held_quiet_ms_ = held_quiet_ms;
     forget();
     must_settle_ = false;
 }
@@ -57,11 +63,17 @@ void ReplyReader::forget() {
     last_[0] = last_[1] = 0;
 }
 
-int ReplyReader::request() {
+int ReplyReader::request(Clock::time_point deadline) {
+    // Nothing that came before the request is part of its reply: an adapter's unsolicited
+    // line, the late tail of an abandoned reply.
+    if (const int e = port_->flush_input(); e != 0)
+        return e;
     static constexpr char kRead[] = "++read eoi\n";
     last_activity_ = Clock::now();
     active_ = true;
-    return port_->write_all(kRead, sizeof kRead - 1, quiet_ms_ + 1000);
+    std::size_t sent = 0;
+    return port_->write_all(kRead, sizeof kRead - 1,
+                            std::min(deadline, last_activity_ + kRequestWriteLimit), sent);
 }
 
 void ReplyReader::push(char byte) {
@@ -94,12 +106,11 @@ void ReplyReader::feed(const char* data, std::size_t size) {
     }
 }
 
-ReplyReader::Fetch ReplyReader::fetch(Clock::time_point deadline) {
+ReplyReader::Fetch ReplyReader::fetch(Clock::time_point deadline, long quiet_ms) {
     char buffer[4096];
-    const Clock::time_point quiet_at = last_activity_ + std::chrono::milliseconds(quiet_ms_);
+    const Clock::time_point quiet_at = last_activity_ + std::chrono::milliseconds(quiet_ms);
     const bool deadline_first = deadline <= quiet_at;
-    const long n =
-        port_->read_some(buffer, sizeof buffer, ms_until(deadline_first ? deadline : quiet_at));
+    const long n = port_->read_some(buffer, sizeof buffer, deadline_first ? deadline : quiet_at);
     if (n < 0) {
         error_ = static_cast<int>(-n);
         return Fetch::failed;
@@ -120,7 +131,7 @@ ReadOutcome ReplyReader::read(char* dest, long count, Clock::time_point deadline
         return out;
     if (!active_ && available() == 0) {
         forget();
-        if ((out.error = request()) != 0)
+        if ((out.error = request(deadline)) != 0)
             return out;
     }
     for (;;) {
@@ -130,16 +141,25 @@ ReadOutcome ReplyReader::read(char* dest, long count, Clock::time_point deadline
         out.count += n;
         if (out.count == count || complete_)
             break;
-        switch (fetch(deadline)) {
+        // An adapter that sends faster than the host reads must not hold the call either.
+        const Fetch f = Clock::now() >= deadline
+                            ? Fetch::deadline
+                            : fetch(deadline, marker_held_ ? held_quiet_ms_ : quiet_ms_);
+        switch (f) {
             case Fetch::bytes:
                 break;
             case Fetch::quiet:
                 if (marker_held_)
-                    end_reply();                        // silence after the marker: it was the end
-                else if ((out.error = request()) != 0)  // the adapter gave up: ask again
+                    end_reply();  // a long silence after the marker: it was the end
+                else if ((out.error = request(deadline)) != 0)  // the adapter gave up: ask again
                     return out;
                 break;
             case Fetch::deadline:
+                if (marker_held_ &&
+                    Clock::now() >= last_activity_ + std::chrono::milliseconds(quiet_ms_)) {
+                    end_reply();  // the best evidence there is within the caller's limit
+                    break;
+                }
                 out.timeout = true;
                 must_settle_ = true;
                 forget();
@@ -159,8 +179,9 @@ ReadOutcome ReplyReader::read(char* dest, long count, Clock::time_point deadline
 int ReplyReader::discard(Clock::time_point deadline) {
     if (const int e = settle(deadline); e != 0)
         return e;
+    int result = 0;
     while (active_) {
-        switch (fetch(deadline)) {
+        switch (Clock::now() >= deadline ? Fetch::deadline : fetch(deadline, quiet_ms_)) {
             case Fetch::bytes:
                 break;
             case Fetch::quiet:
@@ -169,8 +190,10 @@ int ReplyReader::discard(Clock::time_point deadline) {
                 end_reply();
                 break;
             case Fetch::deadline:
+                // Still talking: the caller's message must not go out into that.
                 must_settle_ = true;
                 active_ = false;
+                result = ETIMEDOUT;
                 break;
             case Fetch::failed:
                 forget();
@@ -180,22 +203,28 @@ int ReplyReader::discard(Clock::time_point deadline) {
         taken_ = 0;
     }
     forget();
-    return 0;
+    return result;
 }
 
 int ReplyReader::settle(Clock::time_point deadline) {
     if (!must_settle_)
         return 0;
-    must_settle_ = false;
     char sink[4096];
+    Clock::time_point quiet_at = Clock::now() + std::chrono::milliseconds(quiet_ms_);
     for (;;) {
-        const long n = port_->read_some(sink, sizeof sink, quiet_ms_);
+        const long n = port_->read_some(sink, sizeof sink, std::min(deadline, quiet_at));
         if (n < 0)
             return static_cast<int>(-n);
-        // An adapter that never stops talking is left to the next call's own limits.
-        if (n == 0 || Clock::now() >= deadline)
-            return 0;
+        if (n > 0)
+            quiet_at = Clock::now() + std::chrono::milliseconds(quiet_ms_);
+        else if (Clock::now() >= quiet_at)
+            break;
+        // An adapter that never stops talking fails this call; the next one settles again.
+        if (Clock::now() >= deadline)
+            return ETIMEDOUT;
     }
+    must_settle_ = false;
+    return 0;
 }
 
 }  // namespace prologix

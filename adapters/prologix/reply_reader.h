@@ -4,15 +4,12 @@
 // for replies of any byte values, and throws away what a caller leaves unread.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <string>
 
 #include "adapters/prologix/port.h"
 
 namespace prologix {
-
-using Clock = std::chrono::steady_clock;
 
 // The byte the adapter appends when it sees EOI: ASCII EOT, which the instrument's text replies
 // (printable characters ended by CR LF) never hold.
@@ -28,15 +25,18 @@ struct ReadOutcome {
 class ReplyReader {
   public:
     // quiet_ms: how long the adapter stays silent before it is certain that its read has ended
-    // (its inter-character time-out plus the transport's delay).
-    void attach(Port* port, long quiet_ms);
+    // (its inter-character time-out plus the transport's delay); held_quiet_ms: the longer
+    // silence that makes a held marker byte the end of a reply (see reply_reader.cpp).
+    void attach(Port* port, long quiet_ms, long held_quiet_ms);
     // Delivers at most `count` bytes of the current reply, asking the adapter for one when none
     // is open.
     ReadOutcome read(char* dest, long count, Clock::time_point deadline);
-    // Reads and throws away the rest of the current reply. Returns 0 or an errno value.
+    // Reads and throws away the rest of the current reply. Returns 0 or an errno value
+    // (ETIMEDOUT when the adapter is still talking at the deadline).
     int discard(Clock::time_point deadline);
     // After a time-out: waits until the adapter has been quiet for its time-out, so that late
-    // bytes of the abandoned reply cannot be taken for the next one. Returns 0 or errno.
+    // bytes of the abandoned reply cannot be taken for the next one. Returns 0 or errno
+    // (ETIMEDOUT when it is still talking at the deadline).
     int settle(Clock::time_point deadline);
     void forget();
 
@@ -45,6 +45,7 @@ class ReplyReader {
 
     Port* port_ = nullptr;
     long quiet_ms_ = 100;
+    long held_quiet_ms_ = 500;
     std::string pending_;       // received, not yet delivered
     std::size_t taken_ = 0;     // of pending_
     bool active_ = false;       // a "++read" is out and its reply has not ended
@@ -56,8 +57,8 @@ class ReplyReader {
     int error_ = 0;
     Clock::time_point last_activity_{};
 
-    int request();
-    Fetch fetch(Clock::time_point deadline);
+    int request(Clock::time_point deadline);
+    Fetch fetch(Clock::time_point deadline, long quiet_ms);
     void feed(const char* data, std::size_t size);
     void push(char byte);
     void end_reply();

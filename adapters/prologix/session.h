@@ -47,12 +47,20 @@ class Session {
     int pad_ = 0;
     int sad_ = 0;
 
+    // What ends a data line that a stalled write left half sent ("" when none is open).
+    std::string unfinished_line_end_;
+
     Clock::time_point deadline() const;
-    int send_line(const std::string& line);
-    bool read_line(std::string& line, long timeout_ms, int& error);
-    int identify(std::string& why);
-    void skip_stray_answers();
+    Clock::time_point write_deadline() const;
+    int send_text(const std::string& text, Clock::time_point deadline, std::size_t& sent);
+    int send_line(const std::string& line, Clock::time_point deadline);
+    int finish_broken_line(Clock::time_point deadline);
+    bool read_line(std::string& line, Clock::time_point deadline, int& error);
+    int identify(Clock::time_point deadline, std::string& why);
+    int skip_stray_answers(Clock::time_point deadline);
     static CallResult failed(int error_number);
+    // ETIMEDOUT: the call's limit passed (TMO, EABO); anything else: the system error.
+    static CallResult timed_out_or_failed(int error_number, long count);
 };
 
 // Escapes data for the adapter: CR, LF, ESC and "+" each preceded by ESC, then an unescaped LF

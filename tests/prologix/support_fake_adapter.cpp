@@ -22,6 +22,9 @@
 // - An Arduino with auto-reset on DTR restarts when its port is opened (Arduino Playground,
 //   "Disabling Auto Reset On Serial Connection") and drops what it receives until its sketch
 //   runs: startup_ms.
+// - Hostile adapters: an AR488 in "++auto 3" reads the instrument over and over and an AR488 in
+//   verbose mode echoes its input (AR488 manual, ++auto, ++verbose); "Unrecognized command" is
+//   the AR488's answer to an unknown command; the rest are stalls and faults of the link.
 #include "support_fake_adapter.h"
 
 #include <arpa/inet.h>
@@ -118,6 +121,13 @@ void FakeAdapter::open_pty() {
     cfmakeraw(&t);
     tcsetattr(fd_, TCSANOW, &t);
     port_ = ptsname(fd_);
+    // A USB serial port starts with HUPCL set (the kernel's tty_std_termios); a pty does not.
+    const int port = ::open(port_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (port < 0 || tcgetattr(port, &t) != 0)
+        throw std::runtime_error("pty port");
+    t.c_cflag |= HUPCL;
+    tcsetattr(port, TCSANOW, &t);
+    close(port);
 }
 
 void FakeAdapter::open_tcp() {
@@ -181,7 +191,13 @@ void FakeAdapter::serve_connection(int fd) {
     char buffer[4096];
     bool hangup = false;
     bool host_closed = false;
-    while (!gone_ && wait_readable(fd, -1, hangup) && !(host_closed = hangup)) {
+    const Hostile h = options_.hostile;
+    const bool talks = h == Hostile::auto_stream || h == Hostile::chatter || h == Hostile::flood;
+    if (h == Hostile::auto_stream)
+        s_.auto_read = 3;
+    while (!gone_ && wait_readable(fd, talks ? 50 : -1, hangup) && !(host_closed = hangup)) {
+        if (talks)
+            babble();
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n <= 0) {
             host_closed = n == 0 || errno != EAGAIN;
@@ -213,7 +229,18 @@ void FakeAdapter::take(const char* data, std::size_t size) {
             ++leading_plus_;
         escape_ = false;
         line_ += c;
+        if (options_.hostile == Hostile::stall && line_.size() == 1000)
+            pause(500);
     }
+}
+
+void FakeAdapter::babble() {
+    if (options_.hostile == Hostile::flood)
+        send(std::string(512, 'x'));
+    else if (options_.hostile == Hostile::chatter)
+        send("T=23.5C\r\n");
+    else if (s_.auto_read == 3)
+        send("+1.234E-03\r\n");
 }
 
 void FakeAdapter::end_line() {
@@ -222,6 +249,8 @@ void FakeAdapter::end_line() {
     leading_plus_ = 0;
     if (line.empty())
         return;
+    if (options_.hostile == Hostile::echo)
+        send(line + "\r\n");
     if (is_command) {
         command(line.substr(2));
         return;
@@ -243,7 +272,9 @@ void FakeAdapter::command(const std::string& line) {
     std::string name, value, extra;
     in >> name >> value >> extra;
     const bool ar488 = options_.dialect == Dialect::ar488;
-    if (name == "ver") {
+    if (options_.hostile == Hostile::complains && name == "savecfg") {
+        send("Unrecognized command\r\n");
+    } else if (name == "ver") {
         send(std::string(ar488 && value == "real" ? kAr488Version : kPrologixVersion) + "\r\n");
     } else if (name == "read") {
         read_instrument();
@@ -295,6 +326,9 @@ void FakeAdapter::read_instrument() {
         hang_up();
         return;
     }
+    while (options_.hostile == Hostile::endless && pause(5)) send(std::string(64, 'y'));
+    if (options_.hostile == Hostile::late && !std::exchange(answered_late_, true))
+        pause(300);
     const bool addressed = s_.mode == 1 && s_.pad == kScopeAddress && s_.sad == 0;
     std::string reply = addressed ? instrument_.talk() : std::string();
     if (reply.empty()) {
@@ -303,6 +337,12 @@ void FakeAdapter::read_instrument() {
     }
     if (s_.eot_enable)
         reply += static_cast<char>(s_.eot_char);
+    const std::size_t cut = reply.find(static_cast<char>(s_.eot_char)) + 1;
+    if (options_.hostile == Hostile::marker_gap && cut < reply.size()) {
+        send(reply.substr(0, cut));
+        pause(200);
+        reply.erase(0, cut);
+    }
     send(reply);
 }
 

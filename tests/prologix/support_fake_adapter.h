@@ -49,12 +49,27 @@ class EchoInstrument final : public Instrument {
     std::string reply_;
 };
 
+// Adapters and ports that misbehave, each as a user may meet one.
+enum class Hostile {
+    none,
+    auto_stream,  // an AR488 left in "++auto 3": a reading every 50 ms until "++auto 0"
+    chatter,      // another kind of device on the port: a text line every 50 ms
+    flood,        // bytes that never end a line
+    marker_gap,   // a 200 ms stall after a data byte equal to "++eot_char"
+    complains,    // a clone without "++savecfg" says "Unrecognized command"
+    echo,         // an AR488 in verbose mode: every line echoed
+    late,         // the first "++read" is answered 300 ms late
+    stall,        // takes no input for 500 ms once a data line reaches 1000 bytes
+    endless,      // a "++read" whose reply never ends
+};
+
 struct Options {
     Dialect dialect = Dialect::prologix;
     Transport transport = Transport::pty;
     int startup_ms = 0;            // a board that resets when its port opens
     bool mute = false;             // never answers "++ver" (nor anything else)
     bool hang_up_on_read = false;  // the adapter goes away at the first "++read"
+    Hostile hostile = Hostile::none;
 };
 
 class FakeAdapter {
@@ -102,6 +117,7 @@ class FakeAdapter {
     bool escape_ = false;
     int leading_plus_ = 0;  // unescaped "+" at the start of the line
     bool gone_ = false;
+    bool answered_late_ = false;
 
     void open_pty();
     void open_tcp();
@@ -113,6 +129,7 @@ class FakeAdapter {
     void command(const std::string& line);
     void set_value(const std::string& name, const std::string& value);
     void read_instrument();
+    void babble();
     void send(const std::string& bytes);
     bool pause(int ms);
     void hang_up();

@@ -4,8 +4,19 @@
 // gets the error it names.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <ctime>
+#include <future>
 #include <string>
+#include <thread>
 
 #include "support_driver.h"
 #include "support_fake_adapter.h"
@@ -19,9 +30,12 @@ constexpr int ERR = 0x8000;
 constexpr int TMO = 0x4000;
 constexpr int END = 0x2000;
 constexpr int EDVR = 0;
+constexpr int EARG = 4;
 constexpr int EABO = 6;
 constexpr int ENEB = 7;
 constexpr int kT100ms = 9;
+constexpr int kT300ms = 10;
+constexpr int kT3s = 12;
 
 TEST(AdapterFaults, SilentInstrumentTimesOutThenTheNextExchangeWorks) {
     for (Dialect dialect : {Dialect::prologix, Dialect::ar488}) {
@@ -114,6 +128,161 @@ TEST(AdapterFaults, UnusablePortSettingsAreNoBoard) {
         Expect_no_board(d, c.port != nullptr ? c.port : "PROLOGIX_PORT", c.why);
         unsetenv("PROLOGIX_PORT");
         unsetenv("PROLOGIX_BAUD");
+    }
+}
+
+// What a user of a faulty adapter, port or caller must never suffer: a hang, bytes lost, or
+// wrong bytes handed back as success. Each row: the adapter, the device's time-out (-1: the row
+// opens it), the calls, the last call's status bits (ERR, TMO, END), error and count (-1: its
+// check follows), an upper bound on the calls' time (the limits plus 1 s, never a speed check)
+// and what must hold after.
+struct Scene {
+    prologix_test::Driver& d;
+    fake_adapter::FakeAdapter& adapter;
+    fake_adapter::EchoInstrument& echo;
+    int ud = -1;
+    int sta = 0, err = 0, cnt = 0;
+};
+using Step = void (*)(Scene&);
+using H = fake_adapter::Hostile;
+
+fake_adapter::Options Hostile(H h, Dialect d = Dialect::prologix, Transport t = Transport::pty) {
+    return {d, t, 0, false, false, h};
+}
+std::string Read_back(Scene& s, const std::string& message, long count = 100) {
+    s.d.write(s.ud, message);
+    return s.d.read(s.ud, count);
+}
+void Open(Scene& s) {
+    s.ud = s.d.open(kT3s);
+}
+void Exchange(Scene& s) {
+    EXPECT_EQ(Read_back(s, "XY"), "XY");
+}
+
+void Read_under_alarms(Scene& s) {
+    s.echo.silent = true;
+    struct sigaction ignore = {};
+    struct sigaction before = {};
+    ignore.sa_handler = [](int) {};
+    sigaction(SIGALRM, &ignore, &before);
+    sigevent ev{};
+    ev.sigev_notify = SIGEV_THREAD_ID;  // this thread's calls are the ones interrupted
+    ev.sigev_signo = SIGALRM;
+    ev._sigev_un._tid = gettid();
+    timer_t timer{};
+    const itimerspec every_20ms{{0, 20000000}, {0, 20000000}};
+    timer_create(CLOCK_MONOTONIC, &ev, &timer);
+    timer_settime(timer, 0, &every_20ms, nullptr);
+    Read_back(s, "X", 10);
+    timer_delete(timer);
+    sigaction(SIGALRM, &before, nullptr);
+}
+
+TEST(AdapterFaults, MisbehavingAdaptersAndCallersGetBoundedTruthfulAnswers) {
+    struct Row {
+        const char* name;
+        fake_adapter::Options adapter;
+        int tmo;
+        Step call;
+        int sta, err, cnt, bound_ms;
+        Step then;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"AR488 left in ++auto 3", Hostile(H::auto_stream, Dialect::ar488), -1, Open, 0, 0, 0, 6000, Exchange},
+        {"a device that talks on", Hostile(H::chatter), -1, Open, ERR, ENEB, 0, 6000, nullptr},
+        {"a flood without newline", Hostile(H::flood, Dialect::prologix, Transport::tcp), -1, Open, ERR, ENEB, 0, 6000, nullptr},
+        {"an echoing AR488", Hostile(H::echo, Dialect::ar488), -1, Open, ERR, ENEB, 0, 6000, nullptr},
+        {"primary address 31", {}, -1, [](Scene& s) { s.ud = s.d.ibdev(0, 31, 0, kT3s, 1, 0); }, ERR, EARG, 0, 100, nullptr},
+        {"TCP port beyond 65535", {}, -1, [](Scene& s) {
+            for (const char* where : {"127.0.0.1:99999", "127.0.0.1:65536"}) {
+                setenv("PROLOGIX_PORT", where, 1);
+                testing::internal::CaptureStderr();
+                s.ud = s.d.open(kT3s);
+                EXPECT_NE(testing::internal::GetCapturedStderr().find("not a TCP port"), std::string::npos);
+            } }, ERR, ENEB, 0, 1000, nullptr},
+        {"end marker as data, then a stall", Hostile(H::marker_gap), kT3s, [](Scene& s) {
+            const std::string data("ABCD\x04" "EFGHIJKL", 13);
+            EXPECT_EQ(Read_back(s, data), data); }, END, 0, 13, 4000, Exchange},
+        {"unsolicited adapter line", Hostile(H::complains), kT300ms, [](Scene& s) { EXPECT_EQ(Read_back(s, "AB"), "AB"); }, END, 0, 2, 1300, nullptr},
+        {"reply after a time-out", Hostile(H::late), kT100ms, [](Scene& s) {
+            Read_back(s, "OLD");
+            s.d.write(s.ud, "NEW");
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            EXPECT_EQ(s.d.read(s.ud, 100), "NEW"); }, END, 0, 3, 2600, nullptr},
+        {"SIGALRM every 20 ms, silent instrument", {}, kT100ms, Read_under_alarms, ERR | TMO, EABO, 0, 1200, nullptr},
+        {"adapter stops taking a long write", Hostile(H::stall), kT300ms, [](Scene& s) { s.d.write(s.ud, std::string(300000, 'x')); },
+            ERR | TMO, EABO, -1, 1300, [](Scene& s) {
+            EXPECT_GT(s.cnt, 0);
+            EXPECT_EQ(Read_back(s, "AB"), "AB");  // never joined to the cut line
+            ASSERT_EQ(s.echo.received.size(), 2u);
+            EXPECT_EQ(s.echo.received[0], std::string(static_cast<std::size_t>(s.cnt), 'x')); }},
+        {"write behind an endless reply", Hostile(H::endless, Dialect::ar488, Transport::tcp), kT300ms, [](Scene& s) {
+            Read_back(s, "X", 10);
+            s.d.write(s.ud, "Y"); }, ERR | TMO, EABO, 0, 2300, nullptr},
+        {"text reply read in pieces", {}, kT300ms, [](Scene& s) {
+            EXPECT_EQ(Read_back(s, "ABC\r\n", 2), "AB");
+            EXPECT_EQ(s.d.sta() & END, 0);
+            EXPECT_EQ(s.d.read(s.ud, 10), "C\r\n"); }, END, 0, 3, 2300, nullptr},
+        {"\"++ver\" as data", {}, kT300ms, [](Scene& s) { EXPECT_EQ(Read_back(s, "++ver"), "++ver"); },
+            END, 0, 5, 1300, [](Scene& s) { EXPECT_EQ(s.echo.received.at(0), "++ver"); }},
+        {"ibrd of 0 bytes, no buffer", {}, kT300ms, [](Scene& s) { s.d.ibrd(s.ud, nullptr, 0); }, 0, 0, 0, 1300, [](Scene& s) {
+            Exchange(s);
+            const auto c = s.adapter.commands();
+            EXPECT_EQ(std::count(c.begin(), c.end(), "++read eoi"), 1); }},
+        {"FindLstn, unterminated list", {Dialect::ar488}, kT300ms, [](Scene& s) {
+            short pads[31], found[4];
+            std::fill(std::begin(pads), std::end(pads), 3);
+            s.d.FindLstn(0, pads, found, 4); }, 0, 0, 0, 1300, nullptr},
+        {"FindLstn, limit 0 with a listener", {Dialect::ar488}, kT300ms, [](Scene& s) {
+            const short pads[] = {5, -1};
+            short found[1] = {-2};
+            s.d.FindLstn(0, pads, found, 0);
+            EXPECT_EQ(found[0], -2); }, 0, 0, 0, 1300, nullptr},
+        {"a second program on the serial port", {}, kT300ms, [](Scene& s) {
+            const int fd = ::open(s.adapter.port().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            termios t{};  // as root the open succeeds: the lock must still stop it
+            EXPECT_TRUE(fd < 0 || flock(fd, LOCK_EX | LOCK_NB) != 0);
+            EXPECT_TRUE(fd < 0 || (tcgetattr(fd, &t) == 0 && (t.c_cflag & HUPCL) == 0));
+            if (fd >= 0) close(fd); }, 0, 0, 0, 1300, nullptr},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fake_adapter::EchoInstrument echo;
+        fake_adapter::FakeAdapter adapter(row.adapter, echo);
+        setenv("PROLOGIX_PORT", adapter.port().c_str(), 1);
+        prologix_test::Driver d;
+        Scene s{d, adapter, echo};
+        if (row.tmo >= 0) {
+            ASSERT_GT(s.ud = d.open(row.tmo), 0);
+        }
+        std::packaged_task<void()> task([&] {
+            SCOPED_TRACE(row.name);  // traces are per thread
+            row.call(s);
+            s.sta = d.sta(), s.err = d.err(), s.cnt = d.cnt();  // the calling thread's status
+        });
+        auto done = task.get_future();
+        const auto start = std::chrono::steady_clock::now();
+        std::thread caller(std::move(task));
+        // A driver call that never returns cannot be undone: the run ends here.
+        if (done.wait_for(std::chrono::milliseconds(row.bound_ms + 5000)) !=
+            std::future_status::ready) {
+            std::fprintf(stderr, "%s: the call never returned\n", row.name);
+            std::_Exit(1);
+        }
+        caller.join();
+        EXPECT_LE(std::chrono::steady_clock::now() - start,
+                  std::chrono::milliseconds(row.bound_ms));
+        EXPECT_EQ(s.sta & (ERR | TMO | END), row.sta);
+        EXPECT_EQ(s.err, row.err);
+        if (row.cnt >= 0) {
+            EXPECT_EQ(s.cnt, row.cnt);
+        }
+        if (row.then != nullptr)
+            row.then(s);
+        unsetenv("PROLOGIX_PORT");
     }
 }
 
