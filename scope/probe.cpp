@@ -14,8 +14,9 @@
 namespace scope {
 namespace {
 
-// Time-out codes: the program's own 3 s for Test, 300 ms a device while looking for the scope.
-constexpr int kT300ms = 10;
+// Time-out codes: the program's own 3 s for Test, 100 ms a device while looking for the scope
+// (an HP-IB instrument of the scope's kind answers "ID ?" within milliseconds).
+constexpr int kT100ms = 9;
 constexpr int kT3s = 12;
 constexpr int kHighestAddress = 30;
 constexpr short kNoAddress = -1;  // 0xFFFF, the end of an address list
@@ -248,7 +249,7 @@ ProbeOutcome Find_scope(const Resource& resource, const LibraryLocator& locate,
                     break;
                 if (resource.kind == InterfaceKind::LanGateway && own_name)
                     setenv("VXI11_DEVICE", Device_at_address(resource.device, a).c_str(), 1);
-                const int ud = t.open(a, kT300ms);
+                const int ud = t.open(a, kT100ms);
                 if (ud < 0)
                     continue;
                 const std::string id = t.identity(ud);

@@ -1,12 +1,13 @@
 // A stand-in for a real adapter when trying the program by hand: a fake Prologix GPIB-USB (or
 // AR488) on a pseudo-terminal or loopback TCP, serving the simulated scope's model (configured
 // by the same HP_SIM_* variables as the simulator). It prints the value for PROLOGIX_PORT and
-// serves until its standard input closes (Ctrl-D) or it is interrupted.
-// Usage: hp54200a_fake_adapter [prologix|ar488] [pty|tcp]
+// the resource string for the program, and serves until its standard input closes (Ctrl-D) or it is
+// interrupted. Usage: hp54200a_fake_adapter [prologix|ar488] [pty|tcp]
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "support_fake_adapter.h"
 
@@ -25,6 +26,13 @@ int main(int argc, char* argv[]) {
     fake_adapter::SimulatedScope instrument;
     fake_adapter::FakeAdapter adapter(options, instrument);
     std::printf("PROLOGIX_PORT=%s\n", adapter.port().c_str());
+    const std::string& port = adapter.port();
+    if (options.transport == fake_adapter::Transport::pty)
+        std::printf("resource: PRLGX-ASRL::%s::INTFC\n", port.c_str());
+    else
+        std::printf("resource: PRLGX-TCPIP::%s::%s::INTFC\n",
+                    port.substr(0, port.rfind(':')).c_str(),
+                    port.substr(port.rfind(':') + 1).c_str());
     std::fflush(stdout);
     char c = 0;
     while (read(STDIN_FILENO, &c, 1) > 0) {

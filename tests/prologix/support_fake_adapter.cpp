@@ -53,7 +53,6 @@ using Clock = std::chrono::steady_clock;
 constexpr char kEsc = 0x1B;
 constexpr const char* kPrologixVersion = "Prologix GPIB-USB Controller version 6.107";
 constexpr const char* kAr488Version = "AR488 GPIB controller, ver. 0.51.29, 18/03/2024";
-constexpr int kScopeAddress = 5;
 
 }  // namespace
 
@@ -81,7 +80,7 @@ std::string EchoInstrument::talk() {
 }
 
 FakeAdapter::FakeAdapter(const Options& options, Instrument& instrument)
-    : options_(options), instrument_(instrument) {
+    : options_(options), instrument_(instrument), scope_address_(sim::read_config().address) {
     if (pipe(stop_) != 0)
         throw std::runtime_error("pipe");
     if (options_.transport == Transport::pty)
@@ -255,7 +254,7 @@ void FakeAdapter::end_line() {
         command(line.substr(2));
         return;
     }
-    if (s_.mode != 1 || s_.pad != kScopeAddress || s_.sad != 0)
+    if (s_.mode != 1 || s_.pad != scope_address_ || s_.sad != 0)
         return;  // nobody listens
     static const char* const kEos[] = {"\r\n", "\r", "\n", ""};
     instrument_.receive(line + kEos[s_.eos]);
@@ -285,7 +284,9 @@ void FakeAdapter::command(const std::string& line) {
     } else if (name == "srq") {
         send("0\r\n");
     } else if (ar488 && name == "fndl") {
-        send(line.find(std::to_string(kScopeAddress)) != std::string::npos ? "5\r\n" : "\r\n");
+        send(line.find(std::to_string(scope_address_)) != std::string::npos
+                 ? std::to_string(scope_address_) + "\r\n"
+                 : "\r\n");
     } else if (name == "addr") {
         s_.pad = std::atoi(value.c_str());
         s_.sad = extra.empty() ? 0 : std::atoi(extra.c_str());
@@ -329,7 +330,7 @@ void FakeAdapter::read_instrument() {
     while (options_.hostile == Hostile::endless && pause(5)) send(std::string(64, 'y'));
     if (options_.hostile == Hostile::late && !std::exchange(answered_late_, true))
         pause(300);
-    const bool addressed = s_.mode == 1 && s_.pad == kScopeAddress && s_.sad == 0;
+    const bool addressed = s_.mode == 1 && s_.pad == scope_address_ && s_.sad == 0;
     std::string reply = addressed ? instrument_.talk() : std::string();
     if (reply.empty()) {
         pause(static_cast<int>(s_.read_tmo_ms));  // the per-character time-out runs out

@@ -16,7 +16,7 @@ namespace fake_adapter {
 enum class Dialect { prologix, ar488 };
 enum class Transport { pty, tcp };
 
-// The device at GPIB address 5.
+// The device at GPIB address 5, or where HP_SIM_ADDRESS puts it.
 class Instrument {
   public:
     virtual ~Instrument() = default;
@@ -103,6 +103,7 @@ class FakeAdapter {
 
     Options options_;
     Instrument& instrument_;
+    long scope_address_;
     std::string port_;
     int listen_fd_ = -1;
     int fd_ = -1;  // the pty master, or the accepted connection

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -12,6 +14,8 @@
 #include "recording_platform.h"
 #include "scope/acquisition.h"
 #include "scope/gpib_driver.h"
+#include "scope/probe.h"
+#include "scope/resource.h"
 #include "scope/scope_link.h"
 #include "sim_harness.h"
 #include "support_driver.h"
@@ -114,3 +118,32 @@ TEST(AdapterLink, ChannelOneRecordEqualsTheSimulatedScopesOwn) {
 }
 
 }  // namespace
+
+// Find the scope through the adapter driver, the simulated scope standing at address 9: the
+// driver's listener search needs an open device, so each address is opened in turn and asked
+// "ID ?"; the port is given back after each.
+TEST(AdapterLink, FindTheScopeThroughTheAdapter) {
+    setenv("HP_SIM_ADDRESS", "9", 1);
+    for (const fake_adapter::Dialect dialect : {fake_adapter::Dialect::ar488}) {
+        fake_adapter::SimulatedScope scope;
+        fake_adapter::FakeAdapter adapter({dialect, fake_adapter::Transport::pty}, scope);
+        const auto resource = scope::Parse_resource("PRLGX-ASRL::" + adapter.port() + "::INTFC");
+        ASSERT_TRUE(resource.resource) << resource.refusal;
+        const auto start = std::chrono::steady_clock::now();
+        const scope::ProbeOutcome found = scope::Find_scope(
+            *resource.resource, [](const std::string&) { return prologix_test::Library_path(); },
+            [](int) { return true; });
+        const auto took = std::chrono::steady_clock::now() - start;
+        std::printf("scan through the %s: %lld ms\n",
+                    dialect == fake_adapter::Dialect::ar488 ? "AR488" : "Prologix",
+                    static_cast<long long>(
+                        std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+        EXPECT_LT(took, std::chrono::seconds(60));
+        EXPECT_TRUE(found.ok) << found.reason;
+        EXPECT_EQ(found.scope_address, 9);
+        ASSERT_EQ(found.found.size(), 1u);
+        EXPECT_EQ(found.found[0].identity, "\"HP54200A\"");
+        EXPECT_EQ(std::getenv("PROLOGIX_PORT"), nullptr);
+    }
+    unsetenv("HP_SIM_ADDRESS");
+}
