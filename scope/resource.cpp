@@ -1,4 +1,4 @@
-// Resource strings: VISA's GPIB and TCPIP INSTR forms (NI-VISA and the IVI VISA specification
+// Resource strings: VISA's GPIB and TCPIP INSTR forms (NI-VISA and IVI's VISA library standard
 // name instruments "GPIB0::5::INSTR" and "TCPIP0::host::gpib0,5::INSTR"; the board numbers
 // and "::INSTR" may be left out, and a LAN device name defaults to "inst0"), pyvisa-py's forms for
 // "++" adapters ("PRLGX-ASRL::/dev/ttyUSB0::INTFC", "PRLGX-TCPIP::host::1234::INTFC"), and this
