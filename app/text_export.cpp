@@ -3,19 +3,15 @@
 // even (976.5625 to six digits is 9.76563, not 9.76562).
 #include "app/text_export.h"
 
-#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
+#include "app/data_files.h"
 #include "app/window_state.h"
 #include "dsp/channel_math.h"
-#include "dsp/fft.h"
-#include "model/waveform.h"
 #include "platform/platform.h"
 
 #ifndef _WIN32
@@ -68,36 +64,29 @@ std::string Int_field(int32_t value, int width) {
     return Field_of(std::string(buf.data(), res.ptr), width);
 }
 
-// Lines 1..N of a file; N follows the acquisition, cut to the sample tables.
-int32_t Line_count() {
-    return std::clamp<int32_t>(model::Preamble.points, 0, dsp::kRawSumsLast);
-}
-
+// Lines 1..N: the rows the data files share, each with the channel's own raw code.
 std::string Waveform_text(int channel) {
-    const auto& r = model::Waveforms[channel];
     const auto& raw = dsp::Channel_raw_sums[channel];
     std::string out = std::string(" Raw data ") + "      Time    " + "   Voltage    " + kEol;
-    for (int32_t j = 1; j <= Line_count(); ++j) {
-        out += Int_field(raw[j], 8);
+    int32_t j = 1;
+    for (const DataRow& row : Waveform_rows(channel)) {
+        out += Int_field(raw[j++], 8);
         out += "  ";
-        out += Scientific_field(r.time[j], 14);
+        out += Scientific_field(row.x, 14);
         out += ' ';
-        out += Scientific_field(r.volts[j], 14);
+        out += Scientific_field(row.y, 14);
         out += kEol;
     }
     return out;
 }
 
 std::string Spectrum_text(int channel) {
-    const auto& s = dsp::Spectra[channel];
     std::string out = std::string("   Frequency  ") + "   Amplitude  " + kEol;
-    for (int32_t i = 1; i <= Line_count(); ++i) {
-        // The spectrum has 1024 defined elements; a longer record's further lines are zeros.
-        const bool bin = i <= dsp::kFftPoints;
+    for (const DataRow& row : Spectrum_rows(channel)) {
         out += ' ';
-        out += Scientific_field(bin ? s.freq[i] : 0.0, 23);
+        out += Scientific_field(row.x, 23);
         out += ' ';
-        out += Scientific_field(bin ? s.amplitude[i] : 0.0, 23);
+        out += Scientific_field(row.y, 23);
         out += kEol;
     }
     return out;
@@ -105,25 +94,12 @@ std::string Spectrum_text(int channel) {
 
 // Creates or replaces the file; on failure tells the operator which file and why.
 bool Write_file(const std::string& path, const std::string& text) {
-    errno = 0;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    int error = errno;
-    bool ok = f != nullptr;
-    if (ok) {
-        ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-        if (!ok)
-            error = errno;
-        if (std::fclose(f) != 0 && ok) {
-            ok = false;
-            error = errno;
-        }
-    }
-    if (!ok) {
-        const std::string reason = error != 0 ? std::strerror(error) : "input/output error";
+    const std::string reason = Write_whole_file(path, text);
+    if (!reason.empty()) {
         platform::current().message_box(platform::BoxKind::Error, "File Error",
                                         "Error writing data file " + path + ": " + reason);
     }
-    return ok;
+    return reason.empty();
 }
 
 }  // namespace

@@ -40,16 +40,20 @@ double Max_of(double a, double b) {
     return a > b ? a : b;
 }
 
+int32_t Averaged_sets(const model::TWaveformRecord& r) {
+    // Averaging switched on before a count was chosen converts the one set that was read.
+    if (r.averaging && r.average_count > 0)
+        return std::min<int32_t>(r.average_count, 50);
+    return 1;
+}
+
 void Scale_waveform(int32_t N, int channel) {
     if (channel < 1 || channel > 2)
         return;
     model::TWaveformRecord& r = model::Waveforms[channel];
     const model::TPreamble& p = model::Preamble;
 
-    // Averaging switched on before a count was chosen converts the one set that was read.
-    int32_t M = 1;
-    if (r.averaging && r.average_count > 0)
-        M = std::min<int32_t>(r.average_count, 50);
+    const int32_t M = Averaged_sets(r);
     const int32_t n = Usable_points(N);
 
     r.xorigin = p.xorigin;

@@ -20,6 +20,10 @@ extern RawSumTable Raw_sums;
 // survive the conversion of the other one.
 extern std::array<RawSumTable, 3> Channel_raw_sums;
 
+// The number of data sets that a conversion of the record averages: its averaging count (at most
+// 50) while averaging is on, else 1.
+int32_t Averaged_sets(const model::TWaveformRecord& r);
+
 // Converts the raw data sets just read for `channel` (1 or 2) into Waveforms[channel] and
 // Raw_sums, using Preamble and Byte_format. N is the preamble's point count; samples beyond
 // index 2002 are never read or written.
