@@ -80,6 +80,7 @@ std::string Trimmed_reply(int capacity) {
 
 void initialize_hp54200A() {
     Load_gpib_library();
+    Link.Identity.clear();
     platform::status_list().clear();
     Clear_operator_state();
     platform::send_message("Bringing scope online and initializing...");
@@ -95,9 +96,11 @@ void initialize_hp54200A() {
     Send_checked("ID ?", "Unable to write to device");
     Read_reply();
     Check_gpib_status("Unable to read from device");
-    if (Trimmed_reply(kIdentityCapacity) != kIdentity) {
+    const std::string identity = Trimmed_reply(kIdentityCapacity);
+    if (identity != kIdentity) {
         Refuse_identity();
     }
+    Link.Identity = identity;
     platform::send_message("Initialization successful");
     Link.Scope_initialized = true;
 }

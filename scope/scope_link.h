@@ -20,6 +20,9 @@ struct LinkState {
     std::array<char, 1025> Command_buffer{};  // 0..1024, NUL-terminated
     std::array<char, 1026> Reply_buffer{};    // 1..1025 used; a read lands from index 1
     std::string Message;
+    // The scope's answer to "ID ?" on the connection that is open (its model name in double
+    // quotes); empty before a connection.
+    std::string Identity;
 };
 
 extern LinkState Link;
