@@ -122,7 +122,13 @@ TEST_F(CsvExport, SeventeenDigitsWithAPointUnderACommaLocale) {
     app::Window.Show_ch1_waveform = true;
     const std::locale old = std::locale::global(std::locale(std::locale(), new CommaPoint));
     const std::string old_c = std::setlocale(LC_ALL, nullptr);
+    // Where the system has no German locale, one is compiled into the scratch folder.
+    const std::string locales = (home.dir / "locales").string();
+    fs::create_directory(locales);
+    std::system(("localedef -i de_DE -f UTF-8 " + locales + "/de_DE.UTF-8 2>/dev/null").c_str());
+    setenv("LOCPATH", locales.c_str(), 1);
     const bool german = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    unsetenv("LOCPATH");
     const auto result = app::Save_csv((home.dir / "n.csv").string());
     std::setlocale(LC_ALL, old_c.c_str());
     std::locale::global(old);
@@ -130,7 +136,8 @@ TEST_F(CsvExport, SeventeenDigitsWithAPointUnderACommaLocale) {
     const auto lines = Data_lines(home.dir / "n-ch1.csv");
     ASSERT_EQ(lines.size(), std::size(cases) + 1);
     for (size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(lines[i + 1], std::to_string(i + 1) + "," + cases[i].second) << german;
+        EXPECT_EQ(lines[i + 1], std::to_string(i + 1) + "," + cases[i].second)
+            << "German C locale: " << german;
 }
 
 TEST_F(CsvExport, LocalTimeCarriesItsOffset) {
