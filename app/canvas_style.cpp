@@ -129,8 +129,7 @@ int CanvasFont::pixels_per_inch() const {
 }
 
 int CanvasFont::height() const {
-    return -static_cast<int>(
-        std::nearbyint(size_ * static_cast<double>(pixels_per_inch()) / 72.0));
+    return -static_cast<int>(std::nearbyint(size_ * static_cast<double>(pixels_per_inch()) / 72.0));
 }
 
 const QFont& CanvasFont::qfont() const {
