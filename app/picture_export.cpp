@@ -75,6 +75,16 @@ QByteArray Svg_picture(int width, int height, const Draw& draw) {
         return {};
     Draw_vector(painter, width, height, draw);
     painter.end();
+    // The generator gives the size in millimetres, rounded to six digits (a thousandth of a
+    // point too large or small, one pixel more for a renderer that rounds up): say it in points.
+    const qsizetype svg_at = bytes.indexOf("<svg ");
+    const qsizetype size_at = bytes.indexOf("width=\"", svg_at);
+    const qsizetype size_end = bytes.indexOf("\n", size_at);
+    if (svg_at >= 0 && size_at > svg_at && size_end > size_at) {
+        bytes.replace(
+            size_at, size_end - size_at,
+            QStringLiteral("width=\"%1pt\" height=\"%2pt\"").arg(width).arg(height).toUtf8());
+    }
     return bytes;
 }
 
