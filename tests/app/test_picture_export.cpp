@@ -10,13 +10,16 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/canvas_style.h"
 #include "app/paint_box.h"
 #include "app/picture_export.h"
+#include "app/qt_canvas.h"
 #include "app/radio_group.h"
 #include "support_window.h"
 #include "vistrel/output.h"
@@ -172,5 +175,138 @@ TEST_P(VectorPictureTest, InkAndTextsAreTheScreens) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, VectorPictureTest, ::testing::ValuesIn(kVectorCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The canvas's pixel rules on the vector devices, rendered, are the screen canvas's pixels (to a
+// renderer's faint fringe): line ends left out, rectangles ending a pixel short, dotted runs, wide
+// lines' squares.
+struct RuleCase {
+    const char* name;
+    std::function<void(vistrel::Canvas&)> draw;
+};
+
+const RuleCase kRuleCases[] = {
+    {"LinesLeaveOutTheirEnds",
+     [](vistrel::Canvas& c) {
+         c.move_to(2, 3);
+         c.line_to(12, 3);
+         c.line_to(12, 11);
+         c.move_to(20, 9);
+         c.line_to(14, 9);
+         c.line_to(14, 4);
+     }},
+    {"RectangleCoversLeftToRightLessOne",
+     [](vistrel::Canvas& c) {
+         c.set_brush_colour(0x00FF00);
+         c.set_pen_colour(0xFF0000);
+         c.rectangle(3, 2, 15, 10);
+         c.rectangle(17, 4, 18, 12);
+     }},
+    {"PixelsAndDottedRuns",
+     [](vistrel::Canvas& c) {
+         for (int y = 0; y < 16; ++y) {
+             if ((4 & y) == 0)
+                 c.set_pixel(5, y, 0);
+             if ((7 & y) == 0)
+                 c.set_pixel(9, y, 0x0000FF);
+         }
+         for (int x = 0; x < 24; x += 3) c.set_pixel(x, 13, 0x800080);
+         c.set_pixel(20, 2, 0);
+     }},
+    {"WideLinesStampSquares",
+     [](vistrel::Canvas& c) {
+         c.set_pen_width(2);
+         c.move_to(3, 4);
+         c.line_to(18, 4);
+         c.line_to(18, 12);
+         c.set_pen_width(3);
+         c.move_to(6, 9);
+         c.line_to(12, 9);
+     }},
+};
+
+class PixelRuleTest : public PictureExportTest,
+                      public ::testing::WithParamInterface<std::tuple<VectorCase, RuleCase>> {};
+
+TEST_P(PixelRuleTest, VectorPixelsAreTheScreens) {
+    const auto& [format, rule] = GetParam();
+    const auto draw = [&rule](vistrel::PaintBox& box) {
+        box.canvas().rectangle(-1, -1, 25, 17);  // white, unframed
+        box.canvas().set_pen_colour(0);
+        rule.draw(box.canvas());
+    };
+    app::ImagePaintBox screen_box(24, 16);
+    draw(screen_box);
+    screen_box.qt_canvas().end_painting();
+    const fs::path file = home.dir / "rule";
+    std::ofstream(file, std::ios::binary)
+        << app::Picture_bytes(format.format, 24, 16, draw).toStdString();
+    const QImage rendered = Rendered(file, format.render);
+    const QImage expected = screen_box.image().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(rendered.size(), expected.size());
+    for (int y = 0; y < expected.height(); ++y) {
+        for (int x = 0; x < expected.width(); ++x) {
+            const QRgb a = rendered.pixel(x, y);
+            const QRgb b = expected.pixel(x, y);
+            EXPECT_LE(std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                std::abs(qBlue(a) - qBlue(b))}),
+                      16)
+                << "at " << x << ", " << y;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, PixelRuleTest,
+                         ::testing::Combine(::testing::ValuesIn(kVectorCases),
+                                            ::testing::ValuesIn(kRuleCases)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    std::get<1>(info.param).name;
+                         });
+
+// A file that cannot be written: the system's reason, and the folder as it was.
+struct UnwritableCase {
+    const char* name;
+    const char* path;  // under the scratch folder
+    const char* reason;
+};
+
+const UnwritableCase kUnwritableCases[] = {
+    {"MissingFolder", "no/such/picture.png", "No such file or directory"},
+    {"Folder", "junk", "Is a directory"},
+};
+
+class UnwritableTest : public PictureExportTest,
+                       public ::testing::WithParamInterface<UnwritableCase> {};
+
+TEST_P(UnwritableTest, GivesTheSystemsReason) {
+    const auto listing = [this] {
+        std::vector<std::string> names;
+        for (const auto& e : fs::recursive_directory_iterator(home.dir)) names.push_back(e.path());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> before = listing();
+    for (const PictureFormat format :
+         {PictureFormat::Png, PictureFormat::Svg, PictureFormat::Pdf}) {
+        EXPECT_EQ(app::Save_picture(format, (home.dir / GetParam().path).string(), width, height),
+                  GetParam().reason);
+    }
+    EXPECT_EQ(listing(), before);
+    EXPECT_EQ(vistrel::plot.PlotPaintBox, form->PaintBox1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, UnwritableTest, ::testing::ValuesIn(kUnwritableCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PictureFormatOf, NamedByTheExtension) {
+    const std::pair<const char*, std::optional<PictureFormat>> cases[] = {
+        {"a.png", PictureFormat::Png}, {"dir/B.SVG", PictureFormat::Svg},
+        {"c.Pdf", PictureFormat::Pdf}, {"d.wmf", std::nullopt},
+        {"png", std::nullopt},         {"e.pdf/picture", std::nullopt},
+        {"f.svg.txt", std::nullopt},
+    };
+    for (const auto& [path, format] : cases)
+        EXPECT_EQ(app::Picture_format_of(path), format) << path;
+}
 
 }  // namespace
