@@ -6,63 +6,13 @@
 #include "app/qt_canvas.h"
 
 #include <QClipboard>
-#include <QFontDatabase>
-#include <QFontInfo>
-#include <QFontMetrics>
 #include <QGuiApplication>
-#include <QScreen>
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstdlib>
 
 namespace app {
 
 namespace {
-
-// Windows-1252 characters 0x80..0x9F (0 where the code page has none).
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-uint32_t ToQRgb(vistrel::Colour c) {
-    const vistrel::Colour rgb = vistrel::ColourToRGB(c);
-    return 0xFF000000u | ((rgb & 0xFFu) << 16) | (rgb & 0xFF00u) | ((rgb >> 16) & 0xFFu);
-}
-
-vistrel::Colour FromQRgb(uint32_t q) {
-    return ((q >> 16) & 0xFFu) | (q & 0xFF00u) | ((q & 0xFFu) << 16);
-}
-
-QColor ToQColor(vistrel::Colour c) {
-    return QColor::fromRgb(ToQRgb(c));
-}
-
-// On/off run lengths of the cosmetic pen styles, in pixels.
-struct DashPattern {
-    std::array<int, 6> runs;
-    int count;
-};
-
-const DashPattern* PatternOf(vistrel::PenStyle style) {
-    static const DashPattern dash{{18, 6}, 2};
-    static const DashPattern dot{{3, 3}, 2};
-    static const DashPattern dash_dot{{9, 6, 3, 6}, 4};
-    static const DashPattern dash_dot_dot{{9, 3, 3, 3, 3, 3}, 6};
-    switch (style) {
-        case vistrel::PenStyle::Dash:
-            return &dash;
-        case vistrel::PenStyle::Dot:
-            return &dot;
-        case vistrel::PenStyle::DashDot:
-            return &dash_dot;
-        case vistrel::PenStyle::DashDotDot:
-            return &dash_dot_dot;
-        default:
-            return nullptr;
-    }
-}
 
 QPainter::CompositionMode CompositionOf(vistrel::PenMode mode) {
     switch (mode) {
@@ -77,53 +27,7 @@ QPainter::CompositionMode CompositionOf(vistrel::PenMode mode) {
     }
 }
 
-Qt::PenStyle QtStyleOf(vistrel::PenStyle style) {
-    switch (style) {
-        case vistrel::PenStyle::Dash:
-            return Qt::DashLine;
-        case vistrel::PenStyle::Dot:
-            return Qt::DotLine;
-        case vistrel::PenStyle::DashDot:
-            return Qt::DashDotLine;
-        case vistrel::PenStyle::DashDotDot:
-            return Qt::DashDotDotLine;
-        case vistrel::PenStyle::Clear:
-            return Qt::NoPen;
-        default:
-            return Qt::SolidLine;
-    }
-}
-
 }  // namespace
-
-QString FromWindows1252(const std::string& text) {
-    QString out;
-    out.reserve(static_cast<qsizetype>(text.size()));
-    for (const char ch : text) {
-        const auto b = static_cast<unsigned char>(ch);
-        const char16_t u = b >= 0x80 && b <= 0x9F ? kHighControls[b - 0x80] : char16_t{b};
-        out.append(QChar(u == 0 ? char16_t{'?'} : u));
-    }
-    return out;
-}
-
-std::string ToWindows1252(const QString& text) {
-    std::string out;
-    out.reserve(static_cast<size_t>(text.size()));
-    for (const QChar qc : text) {
-        const char16_t u = qc.unicode();
-        char b = '?';
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            b = static_cast<char>(u);
-        } else {
-            const auto it = std::find(kHighControls.begin(), kHighControls.end(), u);
-            if (it != kHighControls.end())
-                b = static_cast<char>(0x80 + (it - kHighControls.begin()));
-        }
-        out.push_back(b);
-    }
-    return out;
-}
 
 QtCanvas::QtCanvas(QImage& image) : image_(image) {}
 
@@ -148,17 +52,11 @@ QPainter& QtCanvas::painter() {
 }
 
 void QtCanvas::set_pixels_per_inch(int ppi) {
-    ppi_override_ = std::max(ppi, 0);
-    forget_font();
+    font_.set_pixels_per_inch(ppi);
 }
 
 int QtCanvas::pixels_per_inch() const {
-    if (ppi_override_ > 0)
-        return ppi_override_;
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return 96;
-    return std::max(1, static_cast<int>(std::nearbyint(screen->logicalDotsPerInch())));
+    return font_.pixels_per_inch();
 }
 
 void QtCanvas::set_pen_colour(vistrel::Colour c) {
@@ -180,50 +78,20 @@ void QtCanvas::set_brush_style(vistrel::BrushStyle s) {
     brush_style_ = s;
 }
 void QtCanvas::set_font_name(const std::string& face) {
-    font_name_ = face;
-    forget_font();
+    font_.set_name(face);
 }
 void QtCanvas::set_font_size(int points) {
-    font_size_ = points;
-    forget_font();
+    font_.set_size(points);
 }
 void QtCanvas::set_font_style(vistrel::FontStyle s) {
-    font_style_ = s;
-    forget_font();
+    font_.set_style(s);
 }
 void QtCanvas::set_font_colour(vistrel::Colour c) {
     font_colour_ = c;
 }
 
 int QtCanvas::font_height() const {
-    return -static_cast<int>(
-        std::nearbyint(font_size_ * static_cast<double>(pixels_per_inch()) / 72.0));
-}
-
-const QFont& QtCanvas::qfont() const {
-    if (font_cache_) {
-        return *font_cache_;
-    }
-    QFont& font = font_cache_.emplace(FromWindows1252(font_name_));
-    // Sized in pixels from our own DPI, so that metrics do not depend on the image's resolution.
-    font.setPixelSize(std::max(1, -font_height()));
-    font.setBold(font_style_.bold);
-    font.setItalic(font_style_.italic);
-    font.setUnderline(font_style_.underline);
-    font.setStrikeOut(font_style_.strike_out);
-    return font;
-}
-
-const QFontMetrics& QtCanvas::metrics() const {
-    if (!metrics_cache_) {
-        metrics_cache_.emplace(qfont());
-    }
-    return *metrics_cache_;
-}
-
-void QtCanvas::forget_font() {
-    font_cache_.reset();
-    metrics_cache_.reset();
+    return font_.height();
 }
 
 // Thin lines, fills and pixels go straight into the image's memory. The raster painter draws
@@ -271,7 +139,7 @@ void QtCanvas::put(int x, int y, uint32_t rgb) {
 void QtCanvas::thin_line(int x0, int y0, int x1, int y1) {
     if (pen_style_ == vistrel::PenStyle::Clear)
         return;
-    const DashPattern* dashes = PatternOf(pen_style_);
+    const std::span<const int> dashes = DashRuns(pen_style_);
     const uint32_t rgb = ToQRgb(pen_colour_);
     const int64_t dx = std::abs(int64_t{x1} - x0);
     const int64_t dy = -std::abs(int64_t{y1} - y0);
@@ -283,10 +151,10 @@ void QtCanvas::thin_line(int x0, int y0, int x1, int y1) {
     int run = 0;
     int run_pos = 0;
     while (x != x1 || y != y1) {
-        if (dashes == nullptr || run % 2 == 0)
+        if (dashes.empty() || run % 2 == 0)
             put(x, y, rgb);
-        if (dashes != nullptr && ++run_pos >= dashes->runs[static_cast<size_t>(run)]) {
-            run = (run + 1) % dashes->count;
+        if (!dashes.empty() && ++run_pos >= dashes[static_cast<size_t>(run)]) {
+            run = (run + 1) % static_cast<int>(dashes.size());
             run_pos = 0;
         }
         const int64_t e2 = 2 * err;
@@ -352,7 +220,7 @@ void QtCanvas::line_to(int x, int y) {
     // and leave no gaps (round ends cost ten times as much in the raster engine).
     QPainter& p = painter();
     p.setCompositionMode(CompositionOf(pen_mode_));
-    p.setPen(QPen(ToQColor(pen_colour_), pen_width_, QtStyleOf(pen_style_), Qt::SquareCap,
+    p.setPen(QPen(ToQColor(pen_colour_), pen_width_, QtPenStyle(pen_style_), Qt::SquareCap,
                   Qt::MiterJoin));
     p.drawLine(from.x, from.y, x, y);
 }
@@ -395,7 +263,7 @@ void QtCanvas::rectangle(int left, int top, int right, int bottom) {
     QPainter& p = painter();
     p.setCompositionMode(CompositionOf(pen_mode_));
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(ToQColor(pen_colour_), pen_width_, QtStyleOf(pen_style_), Qt::SquareCap,
+    p.setPen(QPen(ToQColor(pen_colour_), pen_width_, QtPenStyle(pen_style_), Qt::SquareCap,
                   Qt::MiterJoin));
     const int inset = pen_width_ / 2;
     p.drawRect(
@@ -419,8 +287,8 @@ vistrel::Colour QtCanvas::pixel(int x, int y) const {
 
 void QtCanvas::text_out(int x, int y, const std::string& text) {
     const QString s = FromWindows1252(text);
-    const QFont& font = qfont();
-    const QFontMetrics& metrics = this->metrics();
+    const QFont& font = font_.qfont();
+    const QFontMetrics& metrics = font_.metrics();
     QPainter& p = painter();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (brush_style_ == vistrel::BrushStyle::Solid) {
@@ -434,39 +302,19 @@ void QtCanvas::text_out(int x, int y, const std::string& text) {
 }
 
 int QtCanvas::text_width(const std::string& text) const {
-    // The axes measure the same few labels at every paint; shaping them again each time costs
-    // more than drawing the grid.
-    const auto key = std::make_pair(font_key(), text);
-    if (const auto found = width_cache_.find(key); found != width_cache_.end()) {
-        return found->second;
-    }
-    if (width_cache_.size() >= 4096) {
-        width_cache_.clear();
-    }
-    const int width = metrics().horizontalAdvance(FromWindows1252(text));
-    width_cache_.emplace(key, width);
-    return width;
+    return font_.text_width(text);
 }
 
-std::string QtCanvas::font_key() const {
-    return font_name_ + '/' + std::to_string(font_size_) + '/' + std::to_string(pixels_per_inch()) +
-           '/' + char('0' + font_style_.bold) + char('0' + font_style_.italic) +
-           char('0' + font_style_.underline) + char('0' + font_style_.strike_out);
-}
-
-int QtCanvas::text_height(const std::string& text) const {
-    (void)text;  // one line: the height of the font's cell
-    return metrics().height();
+int QtCanvas::text_height(const std::string& /*text*/) const {
+    return font_.text_height();
 }
 
 std::vector<std::string> QtCanvas::font_families() const {
-    std::vector<std::string> out;
-    for (const QString& family : QFontDatabase::families()) out.push_back(ToWindows1252(family));
-    return out;
+    return CanvasFont::families();
 }
 
 std::string QtCanvas::resolved_family(const std::string& face) const {
-    return ToWindows1252(QFontInfo(QFont(FromWindows1252(face))).family());
+    return CanvasFont::resolved_family(face);
 }
 
 ImagePaintBox::ImagePaintBox(int width, int height)

@@ -3,18 +3,14 @@
 // widget shows the image; ImagePaintBox is that paint box without a widget.
 #pragma once
 
-#include <QFont>
-#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <functional>
-#include <map>
 #include <memory>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "app/canvas_style.h"
 #include "vistrel/canvas.h"
 
 namespace app {
@@ -48,11 +44,11 @@ class QtCanvas final : public vistrel::Canvas {
     vistrel::BrushStyle brush_style() const override { return brush_style_; }
 
     void set_font_name(const std::string& face) override;
-    std::string font_name() const override { return font_name_; }
+    std::string font_name() const override { return font_.name(); }
     void set_font_size(int points) override;
-    int font_size() const override { return font_size_; }
+    int font_size() const override { return font_.size(); }
     void set_font_style(vistrel::FontStyle s) override;
-    vistrel::FontStyle font_style() const override { return font_style_; }
+    vistrel::FontStyle font_style() const override { return font_.style(); }
     void set_font_colour(vistrel::Colour c) override;
     vistrel::Colour font_colour() const override { return font_colour_; }
     int font_height() const override;
@@ -73,11 +69,6 @@ class QtCanvas final : public vistrel::Canvas {
 
   private:
     QPainter& painter();
-    // The Qt font and its metrics for the current face, size and style, made once per change:
-    // the axes measure and write dozens of labels per picture in one font.
-    const QFont& qfont() const;
-    const QFontMetrics& metrics() const;
-    void forget_font();
     void thin_line(int x0, int y0, int x1, int y1);
     void wide_line(int x0, int y0, int x1, int y1);
     void put(int x, int y, uint32_t rgb);
@@ -85,7 +76,6 @@ class QtCanvas final : public vistrel::Canvas {
 
     QImage& image_;
     std::unique_ptr<QPainter> painter_;
-    int ppi_override_ = 0;
     struct Surface {
         uchar* bits = nullptr;
         qsizetype bytes_per_line = 0;
@@ -94,10 +84,6 @@ class QtCanvas final : public vistrel::Canvas {
     };
     const Surface& surface();
     Surface surface_;
-    std::string font_key() const;
-    mutable std::map<std::pair<std::string, std::string>, int> width_cache_;
-    mutable std::optional<QFont> font_cache_;
-    mutable std::optional<QFontMetrics> metrics_cache_;
 
     vistrel::Colour pen_colour_ = 0;
     vistrel::PenStyle pen_style_ = vistrel::PenStyle::Solid;
@@ -105,9 +91,7 @@ class QtCanvas final : public vistrel::Canvas {
     vistrel::PenMode pen_mode_ = vistrel::PenMode::Copy;
     vistrel::Colour brush_colour_ = 0xFFFFFF;
     vistrel::BrushStyle brush_style_ = vistrel::BrushStyle::Solid;
-    std::string font_name_ = "MS Sans Serif";
-    int font_size_ = 8;
-    vistrel::FontStyle font_style_;
+    CanvasFont font_;
     vistrel::Colour font_colour_ = 0;
     vistrel::Point pen_pos_;
 };
@@ -137,9 +121,5 @@ class ImagePaintBox final : public vistrel::PaintBox {
     std::unique_ptr<QtCanvas> canvas_;
     std::function<void()> handler_;
 };
-
-// 8-bit Windows-1252 text to Qt's text and back (characters outside the code page become '?').
-QString FromWindows1252(const std::string& text);
-std::string ToWindows1252(const QString& text);
 
 }  // namespace app
