@@ -108,6 +108,7 @@ std::string Usage_text() {
         "Usage: hp54200a [--help | --version]\n"
         "       hp54200a [--resource STRING] [--address N] [--choose-connection]\n"
         "                [Qt options, e.g. -platform offscreen]\n"
+        "       hp54200a capture [options]   (without a window; hp54200a capture --help)\n"
         "\n"
         "The operator's screen for an HP 54200A digitizing oscilloscope on a GPIB (IEEE 488)\n"
         "bus: waveforms, spectra and the scope's own period and RMS measurements, written as\n"
@@ -142,8 +143,10 @@ std::string Usage_text() {
         "  GPIB_ADDRESS  the scope's primary address, 0 to 30 (default 5)\n"
         "\n"
         "Files:\n"
-        "  vistrel.wmf   the metafile (Output, \"Windows Metafile\"), in the current folder\n"
+        "  vistrel.wmf   the metafile (Output, \"WMF\"), in the current folder\n"
         "  ~/junk/       the text data files (Output, \"Textfile\"); the folder must exist\n"
+        "  Save as...    the picture as PNG, SVG or PDF, or the shown graphs' data as CSV,\n"
+        "                where you choose (numbered hp54200a-0001.png ... in the last folder)\n"
         "  ~/.config/hp54200a/hp54200a.conf  the saved connection (written only by the\n"
         "                Connection dialog's OK)\n";
     text.replace(text.find("%FORMS%"), 7, scope::kResourceForms);

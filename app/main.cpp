@@ -4,7 +4,10 @@
 #include <QApplication>
 #include <QLocale>
 #include <cstdio>
+#include <string>
+#include <vector>
 
+#include "app/capture.h"
 #include "app/command_line.h"
 #include "app/connection.h"
 #include "app/connection_dialog.h"
@@ -38,6 +41,22 @@ bool Refuse_saved_choice(const app::ConnectionChoice& choice, QWidget* window,
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (argc > 1 && (std::string(argv[1]) == "capture" || std::string(argv[1]) == "--capture")) {
+        const std::vector<std::string> args(argv + 2, argv + argc);
+        for (const std::string& a : args) {
+            if (a == "--help" || a == "-h") {
+                std::fputs(app::Capture_usage().c_str(), stdout);
+                return 0;
+            }
+        }
+        const app::CaptureOptions options = app::Parse_capture(args);
+        if (!options.refusal.empty()) {
+            std::fprintf(stderr, "hp54200a capture: %s\n\n%s", options.refusal.c_str(),
+                         app::Capture_usage().c_str());
+            return 2;
+        }
+        return app::Run_capture(options, argv[0]);
+    }
     app::CommandLine command_line = app::Parse_command_line(argc, argv);
     switch (command_line.action) {
         case app::EarlyAction::Help:

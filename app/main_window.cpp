@@ -21,6 +21,7 @@
 #include "app/paint_box.h"
 #include "app/qt_dialogs.h"
 #include "app/radio_group.h"
+#include "app/save_as.h"
 #include "app/window_state.h"
 #include "model/waveform.h"
 #include "platform/platform.h"
@@ -190,6 +191,7 @@ void TForm1::build_controls() {
     // Below the averaging counts, in the strip's free area.
     ConnectionButton =
         place(new QPushButton("Connection...", c), "ConnectionButton", 0, 784, 89, 25);
+    SaveAsButton = place(new QPushButton("Save as...", c), "SaveAsButton", 96, 784, 89, 25);
 
     PaintBox1 = place(new PaintBoxWidget(c), "PaintBox1", 192, 8, 1073, 809);
 
@@ -207,7 +209,8 @@ void TForm1::build_controls() {
 
     // A focused push button takes Enter for itself, as on the desktop the panel comes from;
     // elsewhere Enter reaches the window and activates Quit.
-    for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5, ConnectionButton})
+    for (QPushButton* b :
+         {Button1, Button2, Button3, Button4, Button5, ConnectionButton, SaveAsButton})
         b->setAutoDefault(true);
 
     ScrollBox->setWidget(Content);
@@ -220,6 +223,8 @@ void TForm1::connect_handlers() {
     connect(Button4, &QPushButton::clicked, this, [this] { Output_currently_active_graphs(); });
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
     connect(ConnectionButton, &QPushButton::clicked, this, [this] { ConnectionClick(); });
+    connect(SaveAsButton, &QPushButton::clicked, this,
+            [this] { Save_as_dialog(this, PaintBox1->width(), PaintBox1->height()); });
     // A choice from the list, even of the entry already shown, sets the output flags again.
     connect(ComboBox1, &QComboBox::activated, this, [this] { Get_output_format(); });
     // The count boxes change when an entry is picked, also the one already shown (channel 2's

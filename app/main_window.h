@@ -51,6 +51,7 @@ class TForm1 final : public QMainWindow {
     void Get_ch_2_averaging_times();
 
     QPushButton* ConnectionButton = nullptr;
+    QPushButton* SaveAsButton = nullptr;
     QScrollArea* ScrollBox = nullptr;
     QWidget* Content = nullptr;
     RadioGroup* RadioGroup1 = nullptr;

@@ -159,18 +159,32 @@ std::string Scientific_field(double value, int width) {
     return out;
 }
 
-void Write_data_files() {
+bool Write_data_files_to(const std::string& folder, std::vector<std::string>& written) {
     const WindowState shown = Window;
-    const std::string dir = Data_directory();
+    const bool ends = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
+    const std::string dir = folder.empty() || ends ? folder : folder + '/';
     for (int channel = 1; channel <= 2; ++channel) {
         const char digit = static_cast<char>('0' + channel);
         const bool waveform = channel == 1 ? shown.Show_ch1_waveform : shown.Show_ch2_waveform;
         const bool spectrum = channel == 1 ? shown.Show_ch1_fft : shown.Show_ch2_fft;
-        if (waveform && !Write_file(dir + "waveform" + digit + "_data.dat", Waveform_text(channel)))
-            return;
-        if (spectrum && !Write_file(dir + "fft" + digit + "_data.dat", Spectrum_text(channel)))
-            return;
+        const std::string waveform_file = dir + "waveform" + digit + "_data.dat";
+        const std::string spectrum_file = dir + "fft" + digit + "_data.dat";
+        if (waveform && !Write_file(waveform_file, Waveform_text(channel)))
+            return false;
+        if (waveform)
+            written.push_back(waveform_file);
+        if (spectrum && !Write_file(spectrum_file, Spectrum_text(channel)))
+            return false;
+        if (spectrum)
+            written.push_back(spectrum_file);
     }
+    return true;
+}
+
+void Write_data_files() {
+    std::vector<std::string> written;
+    if (!Write_data_files_to(Data_directory(), written))
+        return;
     platform::current().message_box(platform::BoxKind::Information, "Information",
                                     "Data files successfully written");
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace app {
 
@@ -21,5 +22,9 @@ std::string Scientific_field(double value, int width);
 // box. A file that cannot be written ends the export with an error box naming it; files
 // already written stay.
 void Write_data_files();
+// The same files in another folder (ending in the path separator or not), without the
+// confirmation box; `written` gets their paths. False when one could not be written (an error
+// box names it).
+bool Write_data_files_to(const std::string& dir, std::vector<std::string>& written);
 
 }  // namespace app

@@ -94,6 +94,7 @@ TEST_F(MainWindowTest, ButtonsHaveTheirCaptionsPlacesAndWeights) {
         {"Button2", "Quit", {96, 384, 57, 41}, false},
         {"Button3", "About", {976, 848, 89, 33}, false},
         {"ConnectionButton", "Connection...", {0, 784, 89, 25}, false},
+        {"SaveAsButton", "Save as...", {96, 784, 89, 25}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,0 +1,364 @@
+// The capture: options, the operator's sequence on a window that is never shown, the files.
+#include "app/capture.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "app/command_line.h"
+#include "app/connection.h"
+#include "app/csv_export.h"
+#include "app/main_window.h"
+#include "app/paint_box.h"
+#include "app/picture_export.h"
+#include "app/radio_group.h"
+#include "app/text_export.h"
+#include "app/window_state.h"
+#include "platform/platform.h"
+#include "scope/bus_address.h"
+#include "scope/resource.h"
+#include "vistrel/output.h"
+
+namespace app {
+namespace {
+
+constexpr int kCounts[] = {2, 5, 10, 20, 50};  // the Times to Average list
+constexpr int kOff = 3;
+
+// Without a window: errors (the fatal report among them) on standard error, the confirmations
+// of the window's outputs left out (the capture prints the paths it wrote), real waits.
+class CapturePlatform final : public platform::Platform {
+  public:
+    void message_box(platform::BoxKind kind, const std::string& caption,
+                     const std::string& text) override {
+        if (kind == platform::BoxKind::Error)
+            std::fprintf(stderr, "hp54200a: %s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ",
+                         text.c_str());
+    }
+    void beep() override {}
+    void set_busy_cursor(bool) override {}
+    [[noreturn]] void stop_program() override {
+        std::fflush(nullptr);
+        std::_Exit(1);
+    }
+    void sleep_ms(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+};
+
+// The status list's lines (the connection's opening, "Averaging 10 data sets for ch 1") shown
+// on standard error when it is a terminal, as progress.
+class ProgressLines final : public platform::StatusList {
+  public:
+    void send_message(const std::string& line) override {
+        if (isatty(STDERR_FILENO) != 0)
+            std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    void clear() override {}
+};
+
+bool Take_channel(const std::string& text, int& channel) {
+    if (text != "1" && text != "2")
+        return false;
+    channel = text[0] - '0';
+    return true;
+}
+
+// "CH=VALUE" with CH 1 or 2.
+bool Split_channel(const std::string& text, int& channel, std::string& value) {
+    const auto eq = text.find('=');
+    if (eq == std::string::npos || !Take_channel(text.substr(0, eq), channel))
+        return false;
+    value = text.substr(eq + 1);
+    return true;
+}
+
+int Index_of(const std::string& value, std::initializer_list<const char*> names) {
+    int i = 0;
+    for (const char* n : names) {
+        if (value == n)
+            return i;
+        ++i;
+    }
+    return -1;
+}
+
+std::string Refuse(const std::string& option, const std::string& value, const char* expected) {
+    return option + " \"" + value + "\": expected " + expected;
+}
+
+// One capture's files; false when one could not be written (said on standard error).
+bool Write_outputs(const CaptureOptions& o, int n, const PaintBoxWidget& plot) {
+    const auto name = [&](const std::string& path) {
+        return o.repeat > 1 ? Numbered(path, n) : path;
+    };
+    const auto wrote = [](const std::string& path) { std::printf("%s\n", path.c_str()); };
+    const auto failed = [](const std::string& path, const std::string& why) {
+        std::fprintf(stderr, "hp54200a: cannot write %s: %s\n", path.c_str(), why.c_str());
+        return false;
+    };
+    const std::pair<const std::string*, PictureFormat> pictures[] = {
+        {&o.png, PictureFormat::Png}, {&o.svg, PictureFormat::Svg}, {&o.pdf, PictureFormat::Pdf}};
+    for (const auto& [path, format] : pictures) {
+        if (path->empty())
+            continue;
+        const std::string file = name(*path);
+        if (const std::string why = Save_picture(format, file, plot.width(), plot.height());
+            !why.empty())
+            return failed(file, why);
+        wrote(file);
+    }
+    if (!o.csv.empty()) {
+        const CsvResult r = Save_csv(name(o.csv));
+        for (const std::string& file : r.written) wrote(file);
+        if (!r.error.empty()) {
+            std::fprintf(stderr, "hp54200a: %s\n", r.error.c_str());
+            return false;
+        }
+    }
+    if (!o.wmf.empty()) {
+        std::string file = name(o.wmf);
+        bool ok = false;
+        vistrel::SavePlotAsMetafile(file, false, ok);
+        file = std::filesystem::path(file).replace_extension(".wmf").string();
+        if (!ok)
+            return failed(file, "the metafile could not be written");
+        wrote(file);
+    }
+    if (!o.text_dir.empty()) {
+        // Unlike the window's fixed folder, the folder given is made when it is missing.
+        std::error_code made;
+        std::filesystem::create_directories(o.text_dir, made);
+        std::vector<std::string> files;
+        if (!Write_data_files_to(o.text_dir, files))
+            return false;  // the reason is on standard error
+        for (const std::string& file : files) {
+            std::string target = file;
+            if (o.repeat > 1) {
+                target = Numbered(file, n);
+                std::error_code ec;
+                std::filesystem::rename(file, target, ec);
+                if (ec)
+                    return failed(target, ec.message());
+            }
+            wrote(target);
+        }
+    }
+    std::fflush(stdout);
+    return true;
+}
+
+// The operator's sequence on the window, each step through the control's own handler.
+void Operate(TForm1& form, const CaptureOptions& o) {
+    // Opening the connection: "Off" for a channel's display opens it and acquires nothing.
+    // Opening clears mode and averaging, so it comes first.
+    form.RadioGroup2->showItemIndex(0);
+    form.RadioGroup2->setItemIndex(kOff);
+    RadioGroup* coupling[] = {nullptr, form.RadioGroup5, form.RadioGroup7};
+    RadioGroup* mode[] = {nullptr, form.RadioGroup4, form.RadioGroup6};
+    RadioGroup* averaging[] = {nullptr, form.RadioGroup8, form.RadioGroup9};
+    QComboBox* counts[] = {nullptr, form.ComboBox2, form.ComboBox3};
+    RadioGroup* display[] = {nullptr, form.RadioGroup1, form.RadioGroup2};
+    for (int ch = 1; ch <= 2; ++ch) {
+        if (o.coupling[ch] < 0)
+            continue;
+        // A click on the item already shown is still a click.
+        coupling[ch]->showItemIndex(-1);
+        coupling[ch]->setItemIndex(o.coupling[ch]);
+    }
+    for (int ch = 1; ch <= 2; ++ch) {
+        if (o.inverted[ch])
+            mode[ch]->setItemIndex(1);
+    }
+    for (int ch = 1; ch <= 2; ++ch) {
+        if (o.average[ch] == 0)
+            continue;
+        for (int i = 0; i < 5; ++i) {
+            if (kCounts[i] == o.average[ch])
+                counts[ch]->setCurrentIndex(i);
+        }
+        averaging[ch]->setItemIndex(1);
+    }
+    if (o.autoscale)
+        form.Button5Click();
+    for (int ch = 1; ch <= 2; ++ch) {
+        if (o.display[ch] >= 0)
+            display[ch]->setItemIndex(o.display[ch]);
+    }
+    if (o.combined >= 0)
+        form.RadioGroup3->setItemIndex(o.combined);
+}
+
+}  // namespace
+
+std::string Numbered(const std::string& path, int n) {
+    char number[16];
+    std::snprintf(number, sizeof number, "-%04d", n);
+    const std::filesystem::path p(path);
+    return (p.parent_path() / (p.stem().string() + number + p.extension().string())).string();
+}
+
+std::string Capture_usage() {
+    return "Usage: hp54200a capture [--resource STRING] [--address N]\n"
+           "           [--ch1 DISPLAY] [--ch2 DISPLAY] [--combined and|sum|difference]\n"
+           "           [--coupling CH=AC|DC] [--invert CH] [--average CH=N] [--autoscale]\n"
+           "           [--png FILE] [--svg FILE] [--pdf FILE] [--csv FILE] [--wmf FILE]\n"
+           "           [--text FOLDER] [--repeat N [--interval SECONDS]]\n"
+           "\n"
+           "Acquires as the window does for the same choices, in the order an operator makes\n"
+           "them: the connection opened, then coupling, mode (--invert), averaging, autoscale,\n"
+           "and the display choice; then writes the files and prints each path. No window and\n"
+           "no display are needed.\n"
+           "  DISPLAY      waveform, spectrum or both (the window's \"Waveform\", \"FFT\",\n"
+           "               \"Waveform + FFT\"); without any display option, --ch1 waveform\n"
+           "  --combined   the \"Channels 1,2 Display\": and (both waveforms), sum, difference\n"
+           "  CH           1 or 2; N one of the Times to Average counts 2, 5, 10, 20, 50\n"
+           "  --png --svg --pdf   the picture; --csv the shown graphs' data (FILE-ch1.csv, ...);\n"
+           "  --wmf        the picture as the \"WMF\" output writes it; --text the \"Textfile\"\n"
+           "               output's files, into FOLDER instead of ~/junk\n"
+           "  --repeat N   N captures (Refresh between them), --interval SECONDS apart; the\n"
+           "               files are numbered: FILE-0001.png ...\n"
+           "Exit status: 0 done, 1 a bus failure (the four lines of the fatal report on\n"
+           "standard error) or a file not written, 2 bad usage.\n";
+}
+
+CaptureOptions Parse_capture(const std::vector<std::string>& args) {
+    CaptureOptions o;
+    const auto refuse = [&](const std::string& why) {
+        if (o.refusal.empty())
+            o.refusal = why;
+    };
+    for (std::size_t i = 0; i < args.size() && o.refusal.empty(); ++i) {
+        const std::string& a = args[i];
+        const bool has_value = i + 1 < args.size();
+        const std::string value = has_value ? args[i + 1] : std::string();
+        int ch = 0;
+        std::string v;
+        if (a == "--autoscale") {
+            o.autoscale = true;
+            continue;
+        }
+        if (!has_value) {
+            refuse(a.rfind("--", 0) == 0 ? a + " needs a value" : "unknown argument \"" + a + "\"");
+            break;
+        }
+        ++i;
+        if (a == "--resource") {
+            o.resource = value;
+        } else if (a == "--address") {
+            o.address = value;
+        } else if (a == "--ch1" || a == "--ch2") {
+            const int item = Index_of(value, {"waveform", "spectrum", "both"});
+            if (item < 0)
+                refuse(Refuse(a, value, "waveform, spectrum or both"));
+            o.display[a == "--ch1" ? 1 : 2] = item;
+        } else if (a == "--combined") {
+            o.combined = Index_of(value, {"and", "sum", "difference"});
+            if (o.combined < 0)
+                refuse(Refuse(a, value, "and, sum or difference"));
+        } else if (a == "--coupling") {
+            if (!Split_channel(value, ch, v) || (o.coupling[ch] = Index_of(v, {"AC", "DC"})) < 0)
+                refuse(Refuse(a, value, "1=AC, 1=DC, 2=AC or 2=DC"));
+        } else if (a == "--invert") {
+            if (!Take_channel(value, ch))
+                refuse(Refuse(a, value, "1 or 2"));
+            o.inverted[ch] = true;
+        } else if (a == "--average") {
+            int n = 0;
+            if (Split_channel(value, ch, v))
+                n = std::atoi(v.c_str());
+            if (ch == 0 || Index_of(v, {"2", "5", "10", "20", "50"}) < 0)
+                refuse(Refuse(a, value, "CH=N with N one of 2, 5, 10, 20, 50"));
+            else
+                o.average[ch] = n;
+        } else if (a == "--png" || a == "--svg" || a == "--pdf" || a == "--csv" || a == "--wmf" ||
+                   a == "--text") {
+            std::string& target = a == "--png"   ? o.png
+                                  : a == "--svg" ? o.svg
+                                  : a == "--pdf" ? o.pdf
+                                  : a == "--csv" ? o.csv
+                                  : a == "--wmf" ? o.wmf
+                                                 : o.text_dir;
+            target = value;
+            if (value.empty())
+                refuse(a + " needs a path");
+        } else if (a == "--repeat") {
+            o.repeat = std::atoi(value.c_str());
+            if (value.find_first_not_of("0123456789") != std::string::npos || o.repeat < 1 ||
+                o.repeat > 999999)
+                refuse(Refuse(a, value, "a count from 1"));
+        } else if (a == "--interval") {
+            char* end = nullptr;
+            o.interval_s = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(o.interval_s >= 0) || o.interval_s > 86400)
+                refuse(Refuse(a, value, "seconds from 0 to 86400"));
+        } else {
+            refuse("unknown argument \"" + a + "\"");
+        }
+    }
+    if (o.display[1] < 0 && o.display[2] < 0 && o.combined < 0)
+        o.display[1] = 0;
+    if (o.refusal.empty() && o.png.empty() && o.svg.empty() && o.pdf.empty() && o.csv.empty() &&
+        o.wmf.empty() && o.text_dir.empty())
+        refuse("nothing to write: give at least one of --png, --svg, --pdf, --csv, --wmf, --text");
+    if (o.refusal.empty() && (o.address || o.resource)) {
+        if (o.address && !Address_option(*o.address))
+            refuse("--address \"" + *o.address +
+                   "\" is not a primary address: use a number "
+                   "from 0 to 30.");
+        else if (o.resource)
+            o.refusal = scope::Parse_resource(*o.resource,
+                                              o.address ? Address_option(*o.address) : std::nullopt)
+                            .refusal;
+    }
+    return o;
+}
+
+int Run_capture(const CaptureOptions& o, const char* program) {
+    // No window is shown and no display is needed.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char* argv[] = {const_cast<char*>(program), nullptr};
+    QApplication application(argc, argv);
+    CommandLine cl;
+    cl.resource = o.resource;
+    cl.address = o.address;
+    const std::string program_dir = QCoreApplication::applicationDirPath().toStdString();
+    const ConnectionChoice choice = Choose_connection(cl, program_dir);
+    if (!choice.refusal.empty()) {
+        std::fprintf(stderr, "hp54200a: %s\n", choice.refusal.c_str());
+        return choice.source == ChoiceSource::CommandLine ? 2 : 1;
+    }
+    CapturePlatform platform;
+    platform::set_current(&platform);
+    scope::Configure_bus_address();
+    TForm1 form;
+    ProgressLines progress;
+    platform::set_status_list(&progress);
+    // Laid out as on the screen, so that the plot surface has its size, but never shown.
+    form.setAttribute(Qt::WA_DontShowOnScreen);
+    form.show();
+    QApplication::processEvents();
+
+    Operate(form, o);
+    int status = 0;
+    for (int n = 1; n <= o.repeat && status == 0; ++n) {
+        if (n > 1) {
+            platform.sleep_ms(static_cast<int>(std::lround(o.interval_s * 1000)));
+            form.Button1Click();  // Refresh: the shown channels again
+        }
+        if (!Write_outputs(o, n, *form.PaintBox1))
+            status = 1;
+    }
+    form.Button2Click();  // Quit: the scope left as the window leaves it, the driver released
+    platform::set_status_list(nullptr);
+    platform::set_current(nullptr);
+    return status;
+}
+
+}  // namespace app
