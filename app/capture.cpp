@@ -320,8 +320,13 @@ CaptureOptions Parse_capture(const std::vector<std::string>& args) {
 }
 
 int Run_capture(const CaptureOptions& o, const char* program) {
-    // No window is shown and no display is needed.
+    // No window is shown and no display is needed; the offscreen platform's remarks about the
+    // window it does not show are no news to a script.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "hp54200a: %s\n", text.toLocal8Bit().constData());
+    });
     int argc = 1;
     char* argv[] = {const_cast<char*>(program), nullptr};
     QApplication application(argc, argv);
