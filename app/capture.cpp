@@ -48,7 +48,25 @@ class CapturePlatform final : public platform::Platform {
         std::fflush(nullptr);
         std::_Exit(1);
     }
-    void sleep_ms(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+    // Each of the link's fixed waits (one per averaged data set, the autoscale's) shows as a dot
+    // on a terminal: progress through a long averaging.
+    void sleep_ms(int ms) override {
+        if (isatty(STDERR_FILENO) != 0) {
+            std::fputc('.', stderr);
+            std::fflush(stderr);
+            dots_ = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+    // Ends a line of dots before other output.
+    void end_dots() {
+        if (dots_)
+            std::fputc('\n', stderr);
+        dots_ = false;
+    }
+
+  private:
+    bool dots_ = false;
 };
 
 // The status list's lines (the connection's opening, "Averaging 10 data sets for ch 1") shown
@@ -57,7 +75,7 @@ class ProgressLines final : public platform::StatusList {
   public:
     void send_message(const std::string& line) override {
         if (isatty(STDERR_FILENO) != 0)
-            std::fprintf(stderr, "%s\n", line.c_str());
+            std::fprintf(stderr, "\n%s\n", line.c_str());
     }
     void clear() override {}
 };
@@ -357,6 +375,7 @@ int Run_capture(const CaptureOptions& o, const char* program) {
             platform.sleep_ms(static_cast<int>(std::lround(o.interval_s * 1000)));
             form.Button1Click();  // Refresh: the shown channels again
         }
+        platform.end_dots();
         if (!Write_outputs(o, n, *form.PaintBox1))
             status = 1;
     }
