@@ -12,8 +12,13 @@
 #include "sim/sim_config.h"
 #include "sim/traffic_log.h"
 
+#if defined(_WIN32)
+#define SIM_EXPORT extern "C" __declspec(dllexport)
+#define SIM_VARIABLE __declspec(dllexport)
+#else
 #define SIM_EXPORT extern "C" __attribute__((visibility("default")))
 #define SIM_VARIABLE __attribute__((visibility("default")))
+#endif
 
 // The status form this build exports.
 extern "C" {
@@ -161,7 +166,8 @@ SIM_EXPORT int ibclr(int ud) {
     return succeed("ibclr", args);
 }
 
-SIM_EXPORT int ibwrt(int ud, const void* buf, long count) {
+SIM_EXPORT int ibwrt(int ud, const void* buf, Count count_given) {
+    const long count = static_cast<long>(count_given);
     const std::string args = ud_args(ud, count);
     if (bad_descriptor(ud))
         return fail("ibwrt", args, EDVR);
@@ -179,7 +185,8 @@ SIM_EXPORT int ibwrt(int ud, const void* buf, long count) {
     return succeed("ibwrt", known ? args : args + " ignored", text.data(), text.size(), count);
 }
 
-SIM_EXPORT int ibrd(int ud, void* buf, long count) {
+SIM_EXPORT int ibrd(int ud, void* buf, Count count_given) {
+    const long count = static_cast<long>(count_given);
     const std::string args = ud_args(ud, count);
     if (bad_descriptor(ud))
         return fail("ibrd", args, EDVR);
@@ -219,7 +226,8 @@ SIM_EXPORT void DevClear(int board, short address) {
     succeed("DevClear", args);
 }
 
-SIM_EXPORT void FindLstn(int board, const short* pads, short* results, int limit) {
+SIM_EXPORT void FindLstn(int board, const short* pads, short* results, ListLimit limit_given) {
+    const long limit = static_cast<long>(limit_given);
     const std::string args = "board=" + std::to_string(board) + " limit=" + std::to_string(limit);
     if (board != sim::instrument().config.board || pads == nullptr || results == nullptr) {
         fail("FindLstn", args, EARG);
