@@ -2,7 +2,9 @@
 // status word, error code and count of every call, the device descriptor, the injected faults
 // of the bus calls, and the traffic log. Compile definitions build the variants that the
 // program's binding tests need: SIM_NO_WAITSRQ, and SIM_STATUS_NONE / SIM_STATUS_THREAD /
-// SIM_STATUS_PLAIN for the three other ways a driver may report its status.
+// SIM_STATUS_PLAIN for the three other ways a driver may report its status; SIM_STATUS_BOTH for
+// the Windows build, which like NI's Windows driver has both the user_ variables and the
+// per-thread accessors.
 #include <cerrno>
 #include <map>
 #include <string>
@@ -273,7 +275,7 @@ SIM_EXPORT void WaitSRQ(int board, short* result) {
 }
 #endif
 
-#if defined(SIM_STATUS_THREAD)
+#if defined(SIM_STATUS_THREAD) || defined(SIM_STATUS_BOTH)
 SIM_EXPORT int ThreadIbsta() {
     return driver.status;
 }
