@@ -1,8 +1,6 @@
 // The capture: options, the operator's sequence on a window that is never shown, the files.
 #include "app/capture.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QComboBox>
 #include <chrono>
@@ -22,6 +20,7 @@
 #include "app/text_export.h"
 #include "app/window_state.h"
 #include "platform/platform.h"
+#include "platform/standard_error.h"
 #include "scope/bus_address.h"
 #include "scope/resource.h"
 #include "vistrel/output.h"
@@ -51,7 +50,7 @@ class CapturePlatform final : public platform::Platform {
     // Each of the link's fixed waits (one per averaged data set, the autoscale's) shows as a dot
     // on a terminal: progress through a long averaging.
     void sleep_ms(int ms) override {
-        if (isatty(STDERR_FILENO) != 0) {
+        if (platform::Standard_error_is_terminal()) {
             std::fputc('.', stderr);
             std::fflush(stderr);
             dots_ = true;
@@ -74,7 +73,7 @@ class CapturePlatform final : public platform::Platform {
 class ProgressLines final : public platform::StatusList {
   public:
     void send_message(const std::string& line) override {
-        if (isatty(STDERR_FILENO) != 0)
+        if (platform::Standard_error_is_terminal())
             std::fprintf(stderr, "\n%s\n", line.c_str());
     }
     void clear() override {}

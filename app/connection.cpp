@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/environment.h"
+#include "scope/library_loader.h"
 #include "scope/resource.h"
 
 namespace app {
@@ -24,7 +26,7 @@ bool Is_set(const char* name) {
 void Apply(const scope::Settings& settings, bool overwrite) {
     for (const auto& [name, value] : settings) {
         if (overwrite || !Is_set(name.c_str()))
-            setenv(name.c_str(), value.c_str(), 1);
+            platform::Set_environment_variable(name, value);
     }
 }
 
@@ -34,15 +36,16 @@ std::string Refusal_of_saved(const std::string& why) {
 
 }  // namespace
 
-std::string Driver_library(const std::string& file_name, const std::string& program_dir) {
+std::string Driver_library(const std::string& linux_name, const std::string& program_dir) {
     namespace fs = std::filesystem;
     const fs::path dir(program_dir);
-    const fs::path build_folder = file_name == "libhp54200a_sim.so"    ? "sim"
-                                  : file_name == "libgpib_prologix.so" ? "adapters/prologix"
-                                                                       : "adapters/vxi11";
+    const fs::path build_folder = linux_name == "libhp54200a_sim.so"    ? "sim"
+                                  : linux_name == "libgpib_prologix.so" ? "adapters/prologix"
+                                                                        : "adapters/vxi11";
+    const std::string file_name = scope::Library_file_name(linux_name);
     for (const fs::path& candidate :
          {dir / ".." / "lib" / "hp54200a" / file_name, dir / ".." / build_folder / file_name,
-          dir / build_folder / file_name}) {
+          dir / build_folder / file_name, dir / file_name}) {
         std::error_code ec;
         if (fs::is_regular_file(candidate, ec))
             return fs::weakly_canonical(candidate, ec).string();
@@ -104,7 +107,7 @@ ConnectionChoice Choose_connection(const CommandLine& cl, const std::string& pro
         Apply(scope::Driver_settings(*r.resource, locate), true);
         choice.source = ChoiceSource::CommandLine;
     } else if (address) {
-        setenv("GPIB_ADDRESS", std::to_string(*address).c_str(), 1);
+        platform::Set_environment_variable("GPIB_ADDRESS", std::to_string(*address));
         choice.source = ChoiceSource::CommandLine;
     }
     if (choice.source == ChoiceSource::Default && Environment_names_interface())

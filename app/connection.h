@@ -25,10 +25,11 @@ struct ConnectionChoice {
     std::string refusal;   // why the choice cannot be used; empty when it can
 };
 
-// The path of one of the driver libraries that come with the program: installed beside it
-// (<prefix>/lib/hp54200a, found from the program's own folder, else the configured prefix), or
-// in the build tree the program was built in.
-std::string Driver_library(const std::string& file_name, const std::string& program_dir);
+// The path of one of the driver libraries that come with the program, named as on Linux (the
+// system's own file name is looked for): installed beside it (<prefix>/lib/hp54200a, found from
+// the program's own folder, else the configured prefix), in the build tree the program was built
+// in, or in the program's own folder (the Windows program's folder holds its DLLs).
+std::string Driver_library(const std::string& linux_name, const std::string& program_dir);
 
 std::optional<std::string> Saved_resource();
 void Save_resource(const std::string& resource);

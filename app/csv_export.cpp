@@ -10,6 +10,7 @@
 #include "app/window_state.h"
 #include "dsp/channel_math.h"
 #include "model/waveform.h"
+#include "platform/local_time.h"
 #include "scope/scope_link.h"
 
 namespace app {
@@ -144,15 +145,8 @@ std::string Base_of(const std::string& path) {
 }  // namespace
 
 std::string Iso8601_local_time(std::time_t t) {
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &t);
-    std::tm copy = local;
-    const long long offset = static_cast<long long>(_mkgmtime(&copy) - t);
-#else
-    localtime_r(&t, &local);
-    const long long offset = local.tm_gmtoff;
-#endif
+    long long offset = 0;
+    const std::tm local = platform::Local_time(t, offset);
     const long long minutes = (offset < 0 ? -offset : offset) / 60;
     std::array<char, 64> buf{};
     std::snprintf(buf.data(), buf.size(), "%04d-%02d-%02dT%02d:%02d:%02d%c%02lld:%02lld",

@@ -13,11 +13,7 @@
 #include "app/window_state.h"
 #include "dsp/channel_math.h"
 #include "platform/platform.h"
-
-#ifndef _WIN32
-#include <pwd.h>
-#include <unistd.h>
-#endif
+#include "platform/user_folders.h"
 
 namespace app {
 
@@ -105,20 +101,7 @@ bool Write_file(const std::string& path, const std::string& text) {
 }  // namespace
 
 std::string Data_directory() {
-#ifdef _WIN32
-    return "c:\\junk\\";
-#else
-    const char* home = std::getenv("HOME");
-    std::string dir = home != nullptr ? home : "";
-    if (dir.empty()) {
-        const passwd* pw = getpwuid(getuid());
-        if (pw != nullptr && pw->pw_dir != nullptr)
-            dir = pw->pw_dir;
-    }
-    if (!dir.empty() && dir.back() != '/')
-        dir += '/';
-    return dir + "junk/";
-#endif
+    return platform::Data_directory();
 }
 
 std::string Scientific_field(double value, int width) {

@@ -1,17 +1,18 @@
-// Binding a driver library: dlopen by name, dlsym for each entry point and status form.
+// Binding a driver library: loaded by name, each entry point and status form looked up.
 #include "scope/driver_binding.h"
 
-#include <dlfcn.h>
-
 #include <array>
+#include <cstdlib>
 #include <utility>
+
+#include "scope/library_loader.h"
 
 namespace scope {
 namespace {
 
 template <typename T>
 T Resolve(const DriverBinding& driver, const char* name) {
-    return reinterpret_cast<T>(dlsym(driver.Gpib_library, name));
+    return reinterpret_cast<T>(Library_export(driver.Gpib_library, name));
 }
 
 void Bind_status_form(DriverBinding& driver) {
@@ -70,12 +71,9 @@ std::string Missing_exports(const DriverBinding& driver) {
 
 bool Bind_driver_library(DriverBinding& driver, const char* name, std::string& reason) {
     driver = DriverBinding{};
-    driver.Gpib_library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
-    if (driver.Gpib_library == nullptr) {
-        const char* why = dlerror();
-        reason = why != nullptr ? why : "no reason given";
+    driver.Gpib_library = Open_library(name, reason);
+    if (driver.Gpib_library == nullptr)
         return false;
-    }
     driver.DevClear = Resolve<gpib::DevClear_fn>(driver, "DevClear");
     driver.FindLstn = Resolve<gpib::FindLstn_fn>(driver, "FindLstn");
     driver.ReadStatusByte = Resolve<gpib::ReadStatusByte_fn>(driver, "ReadStatusByte");
@@ -88,6 +86,38 @@ bool Bind_driver_library(DriverBinding& driver, const char* name, std::string& r
     driver.ibwrt = Resolve<gpib::ibwrt_fn>(driver, "ibwrt");
     Bind_status_form(driver);
     return true;
+}
+
+bool Bind_chosen_driver_library(DriverBinding& driver, ChosenLibrary& chosen, std::string& reason) {
+    const char* configured = std::getenv("GPIB_LIBRARY");
+    if (configured != nullptr && configured[0] != '\0') {
+        chosen = {configured, true};
+        return Bind_driver_library(driver, configured, reason);
+    }
+    chosen = {};
+    driver = DriverBinding{};
+    const std::vector<std::string>& names = Default_libraries();
+    std::string tried;
+    std::string reasons;
+    for (const std::string& name : names) {
+        DriverBinding candidate;
+        std::string why;
+        if (!Bind_driver_library(candidate, name.c_str(), why)) {
+            tried += (tried.empty() ? "" : " or ") + name;
+            reasons += (reasons.empty() ? "" : "; ") + (names.size() > 1 ? name + ": " : "") + why;
+            continue;
+        }
+        Unbind_driver_library(driver);
+        driver = candidate;
+        chosen.name = name;
+        if (Missing_exports(driver).empty())
+            return true;
+    }
+    if (driver.Gpib_library != nullptr)
+        return true;
+    chosen.name = tried;
+    reason = reasons;
+    return false;
 }
 
 void Read_status(DriverBinding& driver) {
@@ -104,7 +134,7 @@ void Read_status(DriverBinding& driver) {
 
 void Unbind_driver_library(DriverBinding& driver) {
     if (driver.Gpib_library != nullptr)
-        dlclose(driver.Gpib_library);
+        Close_library(driver.Gpib_library);
     driver = DriverBinding{};
 }
 

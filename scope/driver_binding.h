@@ -11,13 +11,6 @@
 
 namespace scope {
 
-// The platform's own driver library, loaded when nothing names another.
-#ifdef _WIN32
-inline constexpr const char* kDefaultLibrary = "GPIB-32.DLL";
-#else
-inline constexpr const char* kDefaultLibrary = "libgpib.so.0";
-#endif
-
 enum class StatusForm { None, Accessors, UserVariables, PlainVariables };
 
 struct DriverBinding {
@@ -48,6 +41,15 @@ struct DriverBinding {
 // Loads the library and resolves what it has. False, with the loader's reason, when it cannot be
 // loaded; whatever it lacks is told by Missing_exports.
 bool Bind_driver_library(DriverBinding& driver, const char* name, std::string& reason);
+// The library GPIB_LIBRARY names, or when it names none the system's own driver libraries in
+// turn (libgpib.so.0; on Windows GPIB-32.DLL, then ni4882.dll): the first that loads and has
+// everything, else the last that loaded, so that what it lacks can be told. False, with the
+// loaders' reasons, when none loads. `name` is the library bound, or those tried.
+struct ChosenLibrary {
+    std::string name;
+    bool configured = false;  // named by GPIB_LIBRARY
+};
+bool Bind_chosen_driver_library(DriverBinding& driver, ChosenLibrary& chosen, std::string& reason);
 // What the library lacks, for a message: "" when it has everything.
 std::string Missing_exports(const DriverBinding& driver);
 // The status word, error code and count of the last call, read into the binding.

@@ -3,6 +3,7 @@
 // shared between the two.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace gpib {
@@ -43,15 +44,29 @@ inline constexpr int32_t ESTB = 15;
 inline constexpr int32_t ESRQ = 16;
 inline constexpr int32_t ETAB = 20;
 
-// Entry points, with the argument types of the Linux driver's headers (counts are long).
+// The byte counts of ibrd and ibwrt and the limit of FindLstn, as the system's driver headers
+// declare them: long and int in the Linux driver's; size_t in NI's 64-bit Windows header
+// (ni4882.h), where long would be only 32 bits. (Its calling convention, __stdcall, is the one
+// convention of x64.)
+#if defined(_WIN64)
+using Count = std::size_t;
+using ListLimit = std::size_t;
+#elif defined(_WIN32)
+#error "32-bit Windows needs NI's 32-bit declarations (long counts, __stdcall): not supported"
+#else
+using Count = long;
+using ListLimit = int;
+#endif
+
+// Entry points, with the argument types of the system's driver headers.
 extern "C" {
 using ibdev_fn = int (*)(int board, int pad, int sad, int tmo, int eot, int eos);
 using ibclr_fn = int (*)(int ud);
-using ibwrt_fn = int (*)(int ud, const void* buf, long count);
-using ibrd_fn = int (*)(int ud, void* buf, long count);
+using ibwrt_fn = int (*)(int ud, const void* buf, Count count);
+using ibrd_fn = int (*)(int ud, void* buf, Count count);
 using ibonl_fn = int (*)(int ud, int v);
 using DevClear_fn = void (*)(int board, short address);
-using FindLstn_fn = void (*)(int board, const short* pads, short* results, int limit);
+using FindLstn_fn = void (*)(int board, const short* pads, short* results, ListLimit limit);
 using ReadStatusByte_fn = void (*)(int board, short address, short* result);
 using SendIFC_fn = void (*)(int board);
 using WaitSRQ_fn = void (*)(int board, short* result);

@@ -90,19 +90,18 @@ const char* Error_name(int32_t iberr) {
 }  // namespace
 
 void Load_gpib_library() {
-    const char* configured = std::getenv("GPIB_LIBRARY");
-    const char* name =
-        configured != nullptr && configured[0] != '\0' ? configured : kDefaultLibrary;
+    ChosenLibrary chosen;
     std::string reason;
-    if (!Bind_driver_library(Driver, name, reason)) {
+    if (!Bind_chosen_driver_library(Driver, chosen, reason)) {
+        const char* name = chosen.name.c_str();
         std::fprintf(stderr, "hp54200a: cannot load the GPIB driver library %s (%s): %s\n", name,
-                     configured == name ? "from GPIB_LIBRARY"
-                                        : "the default; set GPIB_LIBRARY to use another",
+                     chosen.configured ? "from GPIB_LIBRARY"
+                                       : "the default; set GPIB_LIBRARY to use another",
                      reason.c_str());
         Fail_binding("LoadLibrary FAILED!");
     }
     if (const std::string missing = Missing_exports(Driver); !missing.empty()) {
-        std::fprintf(stderr, "hp54200a: the GPIB driver library %s lacks %s\n", name,
+        std::fprintf(stderr, "hp54200a: the GPIB driver library %s lacks %s\n", chosen.name.c_str(),
                      missing.c_str());
         platform::current().message_box(platform::BoxKind::Error, "Error",
                                         "GetProcAddresses FAILED!");

@@ -1,13 +1,13 @@
 // Test and Find the scope, on a binding of their own.
 #include "scope/probe.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 
+#include "platform/environment.h"
+#include "platform/standard_error.h"
 #include "scope/driver_binding.h"
 #include "scope/gpib_driver.h"
 
@@ -29,15 +29,15 @@ class ScopedSettings {
             const char* old = std::getenv(name.c_str());
             saved_.push_back(
                 {name, old != nullptr ? std::optional<std::string>(old) : std::nullopt});
-            setenv(name.c_str(), value.c_str(), 1);
+            platform::Set_environment_variable(name, value);
         }
     }
     ~ScopedSettings() {
         for (const auto& [name, old] : saved_) {
             if (old)
-                setenv(name.c_str(), old->c_str(), 1);
+                platform::Set_environment_variable(name, *old);
             else
-                unsetenv(name.c_str());
+                platform::Unset_environment_variable(name);
         }
     }
     ScopedSettings(const ScopedSettings&) = delete;
@@ -51,38 +51,14 @@ class ScopedSettings {
 // for the dialog and passed on to the real standard error afterwards.
 class StderrCapture {
   public:
-    StderrCapture() {
-        std::fflush(stderr);
-        file_ = std::tmpfile();
-        saved_fd_ = file_ != nullptr ? dup(STDERR_FILENO) : -1;
-        if (saved_fd_ >= 0)
-            dup2(fileno(file_), STDERR_FILENO);
-    }
-    ~StderrCapture() { finish(); }
-    StderrCapture(const StderrCapture&) = delete;
-    StderrCapture& operator=(const StderrCapture&) = delete;
-
     std::string finish() {
-        std::string text;
-        if (saved_fd_ < 0)
-            return text;
-        std::fflush(stderr);
-        dup2(saved_fd_, STDERR_FILENO);
-        close(saved_fd_);
-        saved_fd_ = -1;
-        std::rewind(file_);
-        char buffer[512];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;)
-            text.append(buffer, n);
-        std::fclose(file_);
-        file_ = nullptr;
+        std::string text = capture_.finish();
         std::fputs(text.c_str(), stderr);
         return text;
     }
 
   private:
-    std::FILE* file_ = nullptr;
-    int saved_fd_ = -1;
+    platform::StandardErrorCapture capture_;
 };
 
 // One try: the settings applied, the driver's standard error captured, the library bound.
@@ -95,11 +71,11 @@ class Try {
     Try& operator=(const Try&) = delete;
 
     bool bind(ProbeOutcome& out) {
-        const char* configured = std::getenv("GPIB_LIBRARY");
-        const std::string name =
-            configured != nullptr && configured[0] != '\0' ? configured : kDefaultLibrary;
+        ChosenLibrary chosen;
         std::string why;
-        if (!Bind_driver_library(driver_, name.c_str(), why)) {
+        const bool loaded = Bind_chosen_driver_library(driver_, chosen, why);
+        const std::string& name = chosen.name;
+        if (!loaded) {
             out.reason = "The driver library " + name + " cannot be loaded: " + why + "\n" +
                          Remedy(resource_, -1, 0);
             return false;
@@ -248,7 +224,8 @@ ProbeOutcome Find_scope(const Resource& resource, const LibraryLocator& locate,
                 if (!keep_going(a))
                     break;
                 if (resource.kind == InterfaceKind::LanGateway && own_name)
-                    setenv("VXI11_DEVICE", Device_at_address(resource.device, a).c_str(), 1);
+                    platform::Set_environment_variable("VXI11_DEVICE",
+                                                       Device_at_address(resource.device, a));
                 const int ud = t.open(a, kT100ms);
                 if (ud < 0)
                     continue;

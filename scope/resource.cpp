@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "scope/bus_address.h"
+#include "scope/library_loader.h"
 
 namespace scope {
 
@@ -169,11 +170,6 @@ ResourceReading Read_adapter_form(const Reader& r, std::vector<std::string> toke
     return {res, {}};
 }
 
-std::string Base_name(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string Variable(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
@@ -261,7 +257,7 @@ Settings Driver_settings(const Resource& res, const LibraryLocator& locate) {
 
 std::string Resource_in_environment() {
     const std::string library = Variable("GPIB_LIBRARY");
-    const std::string name = Base_name(library);
+    const std::string name = Linux_library_name(library);
     const BusAddressReading bus = Read_bus_address();
     Resource res;
     res.board = bus.address.board;

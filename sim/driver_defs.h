@@ -3,7 +3,19 @@
 // copy in scope/gpib_defs.h; a test compares the two so that neither drifts unseen.
 #pragma once
 
+#include <cstddef>
+
 namespace sim::ni488 {
+
+// The byte counts of ibrd and ibwrt and the limit of FindLstn: long and int as in the Linux
+// driver's headers, size_t as in NI's 64-bit Windows header.
+#if defined(_WIN64)
+using Count = std::size_t;
+using ListLimit = std::size_t;
+#else
+using Count = long;
+using ListLimit = int;
+#endif
 
 // Status word bits (ibsta).
 inline constexpr int ERR = 0x8000;

@@ -2,7 +2,9 @@
 // status word, error code and count of every call, the device descriptor, the injected faults
 // of the bus calls, and the traffic log. Compile definitions build the variants that the
 // program's binding tests need: SIM_NO_WAITSRQ, and SIM_STATUS_NONE / SIM_STATUS_THREAD /
-// SIM_STATUS_PLAIN for the three other ways a driver may report its status.
+// SIM_STATUS_PLAIN for the three other ways a driver may report its status; SIM_STATUS_BOTH for
+// the Windows build, which like NI's Windows driver has both the user_ variables and the
+// per-thread accessors.
 #include <cerrno>
 #include <map>
 #include <string>
@@ -12,8 +14,13 @@
 #include "sim/sim_config.h"
 #include "sim/traffic_log.h"
 
+#if defined(_WIN32)
+#define SIM_EXPORT extern "C" __declspec(dllexport)
+#define SIM_VARIABLE __declspec(dllexport)
+#else
 #define SIM_EXPORT extern "C" __attribute__((visibility("default")))
 #define SIM_VARIABLE __attribute__((visibility("default")))
+#endif
 
 // The status form this build exports.
 extern "C" {
@@ -161,7 +168,8 @@ SIM_EXPORT int ibclr(int ud) {
     return succeed("ibclr", args);
 }
 
-SIM_EXPORT int ibwrt(int ud, const void* buf, long count) {
+SIM_EXPORT int ibwrt(int ud, const void* buf, Count count_given) {
+    const long count = static_cast<long>(count_given);
     const std::string args = ud_args(ud, count);
     if (bad_descriptor(ud))
         return fail("ibwrt", args, EDVR);
@@ -179,7 +187,8 @@ SIM_EXPORT int ibwrt(int ud, const void* buf, long count) {
     return succeed("ibwrt", known ? args : args + " ignored", text.data(), text.size(), count);
 }
 
-SIM_EXPORT int ibrd(int ud, void* buf, long count) {
+SIM_EXPORT int ibrd(int ud, void* buf, Count count_given) {
+    const long count = static_cast<long>(count_given);
     const std::string args = ud_args(ud, count);
     if (bad_descriptor(ud))
         return fail("ibrd", args, EDVR);
@@ -219,7 +228,8 @@ SIM_EXPORT void DevClear(int board, short address) {
     succeed("DevClear", args);
 }
 
-SIM_EXPORT void FindLstn(int board, const short* pads, short* results, int limit) {
+SIM_EXPORT void FindLstn(int board, const short* pads, short* results, ListLimit limit_given) {
+    const long limit = static_cast<long>(limit_given);
     const std::string args = "board=" + std::to_string(board) + " limit=" + std::to_string(limit);
     if (board != sim::instrument().config.board || pads == nullptr || results == nullptr) {
         fail("FindLstn", args, EARG);
@@ -265,7 +275,7 @@ SIM_EXPORT void WaitSRQ(int board, short* result) {
 }
 #endif
 
-#if defined(SIM_STATUS_THREAD)
+#if defined(SIM_STATUS_THREAD) || defined(SIM_STATUS_BOTH)
 SIM_EXPORT int ThreadIbsta() {
     return driver.status;
 }

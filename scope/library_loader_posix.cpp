@@ -1,0 +1,39 @@
+// Loading a library on POSIX systems: dlopen, dlsym, dlclose.
+#include <dlfcn.h>
+
+#include "scope/library_loader.h"
+
+namespace scope {
+
+const std::vector<std::string>& Default_libraries() {
+    static const std::vector<std::string> names{"libgpib.so.0"};
+    return names;
+}
+
+void* Open_library(const char* name, std::string& reason) {
+    void* library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        const char* why = dlerror();
+        reason = why != nullptr ? why : "no reason given";
+    }
+    return library;
+}
+
+void* Library_export(void* library, const char* name) {
+    return dlsym(library, name);
+}
+
+void Close_library(void* library) {
+    dlclose(library);
+}
+
+std::string Library_file_name(const std::string& linux_name) {
+    return linux_name;
+}
+
+std::string Linux_library_name(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace scope

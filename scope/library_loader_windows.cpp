@@ -1,0 +1,80 @@
+// Loading a library on Windows: LoadLibraryA, GetProcAddress, FreeLibrary. NI's driver is
+// GPIB-32.DLL where its 32-bit interface is installed and ni4882.dll in its 64-bit form.
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "scope/library_loader.h"
+
+namespace scope {
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+bool Ends_with(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+const std::vector<std::string>& Default_libraries() {
+    static const std::vector<std::string> names{"GPIB-32.DLL", "ni4882.dll"};
+    return names;
+}
+
+void* Open_library(const char* name, std::string& reason) {
+    HMODULE library = LoadLibraryA(name);
+    if (library == nullptr) {
+        const DWORD code = GetLastError();
+        char* text = nullptr;
+        const DWORD n =
+            FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+        std::string message = n > 0 && text != nullptr ? std::string(text, n) : std::string();
+        if (text != nullptr)
+            LocalFree(text);
+        while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                    message.back() == ' ' || message.back() == '.'))
+            message.pop_back();
+        const std::string number = "error " + std::to_string(code);
+        reason = message.empty() ? number : message + " (" + number + ")";
+    }
+    return reinterpret_cast<void*>(library);
+}
+
+void* Library_export(void* library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void Close_library(void* library) {
+    FreeLibrary(static_cast<HMODULE>(library));
+}
+
+std::string Library_file_name(const std::string& linux_name) {
+    std::string name = linux_name;
+    if (name.rfind("lib", 0) == 0)
+        name.erase(0, 3);
+    if (Ends_with(name, ".so"))
+        name.resize(name.size() - 3);
+    return name + ".dll";
+}
+
+std::string Linux_library_name(const std::string& path) {
+    const auto separator = path.find_last_of("/\\");
+    const std::string base = separator == std::string::npos ? path : path.substr(separator + 1);
+    const std::string lower = Lower(base);
+    if (lower == "gpib-32.dll" || lower == "ni4882.dll")
+        return "libgpib.so.0";
+    if (Ends_with(lower, ".dll"))
+        return "lib" + base.substr(0, base.size() - 4) + ".so";
+    return base;
+}
+
+}  // namespace scope
