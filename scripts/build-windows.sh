@@ -88,3 +88,96 @@ done
 
 echo "build-windows: $(du -sh "$dist" | cut -f1) in ${dist#"$here"/}:"
 (cd "$dist" && find . -type f | sort | sed 's|^\./|  |')
+
+# ---- Installer and zip --------------------------------------------------------------------------
+# From the dist folder: build-windows/hp54200a-<version>-win64-setup.exe (NSIS,
+# packaging/windows/hp54200a.nsi) and build-windows/hp54200a-<version>-win64.zip (the same files
+# under hp54200a-<version>/). The version is the top-level CMakeLists.txt's project() VERSION.
+# Needs nsis and zip, and librsvg2-bin and icoutils for the icon (packaging/hp54200a.svg turned
+# into build-windows/installer/hp54200a.ico); installed with apt-get when missing.
+# scripts/try-windows-installer.sh tries the installer under wine.
+packaging_started=$SECONDS
+missing=()
+for package in nsis zip librsvg2-bin icoutils; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "build-windows: installing ${missing[*]}"
+  sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" apt-get update
+  "${sudo[@]}" apt-get install -y "${missing[@]}"
+fi
+
+version=$(sed -n '/^project(/,/)/s/.*[[:space:]]VERSION[[:space:]]\+\([0-9][0-9.]*\).*/\1/p' \
+  "$here/CMakeLists.txt" | head -n 1)
+if ! [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]]; then
+  echo "build-windows: no x.y.z version in the project() of $here/CMakeLists.txt" >&2
+  exit 1
+fi
+staging="$build/installer"
+rm -rf "$staging"
+mkdir -p "$staging"
+
+# The icon, from the SVG: 16 to 256 pixels in one .ico.
+icon_pngs=()
+for size in 16 24 32 48 64 256; do
+  rsvg-convert -w "$size" -h "$size" -o "$staging/icon-$size.png" "$here/packaging/hp54200a.svg"
+  icon_pngs+=("$staging/icon-$size.png")
+done
+icotool -c -o "$staging/hp54200a.ico" "${icon_pngs[@]}"
+
+# The file lists for makensis: every file of dist, and their removal, deepest folders first.
+# shellcheck disable=SC2016 # $INSTDIR is makensis's, not the shell's
+instdir='$INSTDIR'
+files_nsh="$staging/files.nsh"
+unfiles_nsh="$staging/unfiles.nsh"
+: >"$files_nsh"
+: >"$unfiles_nsh"
+while IFS= read -r -d '' dir; do
+  rel=${dir#"$dist"}
+  rel=${rel#/}
+  if [[ $rel =~ [^A-Za-z0-9._+/\ -] ]]; then
+    echo "build-windows: $dist/$rel: a name the installer's lists do not quote" >&2
+    exit 1
+  fi
+  win=${rel//\//\\}
+  files=()
+  while IFS= read -r -d '' file; do files+=("$file"); done \
+    < <(find "$dir" -mindepth 1 -maxdepth 1 -type f -print0 | sort -z)
+  [ "${#files[@]}" -gt 0 ] || continue
+  printf 'SetOutPath "%s%s"\n' "$instdir" "${win:+\\$win}" >>"$files_nsh"
+  for file in "${files[@]}"; do
+    name=$(basename "$file")
+    if [[ $name =~ [^A-Za-z0-9._+\ -] ]]; then
+      echo "build-windows: $file: a name the installer's lists do not quote" >&2
+      exit 1
+    fi
+    printf 'File "%s"\n' "${file//\$/\$\$}" >>"$files_nsh"
+    printf 'Delete "%s%s\\%s"\n' "$instdir" "${win:+\\$win}" "$name" >>"$unfiles_nsh"
+  done
+done < <(find "$dist" -type d -print0 | sort -z)
+while IFS= read -r -d '' dir; do
+  rel=${dir#"$dist"/}
+  printf 'RMDir "%s\\%s"\n' "$instdir" "${rel//\//\\}" >>"$unfiles_nsh"
+done < <(find "$dist" -mindepth 1 -type d -print0 | sort -rz)
+
+setup="$build/hp54200a-$version-win64-setup.exe"
+zipfile="$build/hp54200a-$version-win64.zip"
+rm -f "$setup" "$zipfile"
+makensis -V2 -INPUTCHARSET UTF8 \
+  -DVERSION="$version" -DDIST="$dist" -DFILES="$files_nsh" -DUNFILES="$unfiles_nsh" \
+  -DSIZE_KB="$(du -sk "$dist" | cut -f1)" -DOUTFILE="$setup" -DICON="$staging/hp54200a.ico" \
+  "$here/packaging/windows/hp54200a.nsi"
+
+# The zip: the same files under hp54200a-<version>/, hard links of dist rather than copies.
+top="hp54200a-$version"
+mkdir -p "$staging/zip"
+cp -al "$dist" "$staging/zip/$top"
+(cd "$staging/zip" && zip -q -r -X "$zipfile" "$top")
+
+echo "build-windows: $(du -h "$setup" | cut -f1) ${setup#"$here"/}"
+echo "build-windows: $(du -h "$zipfile" | cut -f1) ${zipfile#"$here"/}"
+echo "build-windows: installer and zip in $((SECONDS - packaging_started)) s"
