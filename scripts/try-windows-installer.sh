@@ -1,0 +1,193 @@
+#!/usr/bin/env bash
+# Tries the Windows installer that scripts/build-windows.sh made, under wine (64-bit only), in a
+# scratch wine prefix build-windows/wine-installer (made afresh on every run): a silent install,
+# the installed files, Start-menu shortcuts and registry keys, the installed program (--version,
+# then its window on the simulated scope in Xvfb), an install over the installed copy, and a
+# silent uninstall that must leave no folder, shortcut or registry key behind. Prints a report;
+# exits non-zero when a check fails. Not run by CI.
+#
+#   scripts/build-windows.sh && scripts/try-windows-installer.sh
+#
+# Needs wine64, xvfb and x11-utils (installed with apt-get when missing). The X display for the
+# program's window is :77, or the one HP_TRY_DISPLAY names (a number). winemenubuilder is
+# disabled, so nothing reaches the host's desktop menu; so are mscoree and mshtml, so the prefix
+# does not ask for Mono or Gecko.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build="$here/build-windows"
+dist="$build/dist"
+display=":${HP_TRY_DISPLAY:-77}"
+
+missing=()
+for package in wine64 xvfb x11-utils; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "try-windows-installer: installing ${missing[*]}"
+  sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" apt-get update
+  "${sudo[@]}" apt-get install -y "${missing[@]}"
+fi
+
+version=$(sed -n '/^project(/,/)/s/.*[[:space:]]VERSION[[:space:]]\+\([0-9][0-9.]*\).*/\1/p' \
+  "$here/CMakeLists.txt" | head -n 1)
+setup="$build/hp54200a-$version-win64-setup.exe"
+if [ ! -f "$setup" ] || [ ! -d "$dist" ]; then
+  echo "try-windows-installer: no $setup or $dist: run scripts/build-windows.sh first" >&2
+  exit 1
+fi
+
+export WINEPREFIX="$build/wine-installer"
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+export WINEDEBUG=-all
+export WINEARCH=win64
+unset DISPLAY
+program_files="$WINEPREFIX/drive_c/Program Files/HP 54200A"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/HP 54200A"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\hp54200a'
+install_key='HKLM\Software\hp54200a'
+log="$build/wine-installer.log"
+: >"$log"
+
+xvfb_pid=
+app_pid=
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  return 0
+}
+trap cleanup EXIT
+
+passed=0
+failed=0
+check() { # check <what> <command...>: runs the command, reports whether it succeeded
+  local what=$1
+  shift
+  if "$@" >>"$log" 2>&1; then
+    echo "  ok    $what"
+    passed=$((passed + 1))
+  else
+    echo "  FAIL  $what"
+    failed=$((failed + 1))
+  fi
+}
+
+# The files an installation must hold: dist's, the uninstaller and the icon.
+expected_files() {
+  { (cd "$dist" && find . -type f | sed 's|^\./||'); printf '%s\n' Uninstall.exe hp54200a.ico; } |
+    sort
+}
+installed_files_match() {
+  diff <(expected_files) <(cd "$program_files" && find . -type f | sed 's|^\./||' | sort)
+}
+# A shortcut holds its target, arguments and working folder as UTF-16 or 8-bit strings.
+shortcut_has() { # shortcut_has <file.lnk> <text>...
+  local file=$1 text found
+  shift
+  found=$(strings -a -el "$file"; strings -a "$file")
+  for text in "$@"; do
+    grep -qxF -- "$text" <<<"$found" || return 1
+  done
+}
+reg_has() { # reg_has <key> <value name> <data>
+  local out
+  out=$(wine reg query "$1" /v "$2")
+  grep -E "^\s+$2\s+REG_" <<<"$out" | grep -F -- "$3" >/dev/null
+}
+reg_absent() {
+  ! wine reg query "$1"
+}
+absent() { [ ! -e "$1" ]; }
+version_prints() {
+  wine 'C:\Program Files\HP 54200A\hp54200a.exe' --version | tr -d '\r' | tee -a "$log" |
+    grep -x "hp54200a $version" >/dev/null
+}
+window_shows() {
+  local _
+  for _ in $(seq 60); do
+    if xwininfo -display "$display" -root -tree | grep -F '"hp54200a.exe"' |
+      grep -F 'SIM::5::INSTR' | tee -a "$log" | grep . >/dev/null; then
+      return 0
+    fi
+    sleep 0.5
+  done
+  return 1
+}
+host_menu_untouched() {
+  ! grep -rlsF 'HP 54200A' "${XDG_DATA_HOME:-$HOME/.local/share}/applications" \
+    "${XDG_CONFIG_HOME:-$HOME/.config}/menus"
+}
+installed_checks() {
+  check "the installed files are dist's, Uninstall.exe and hp54200a.ico" installed_files_match
+  check "Start menu: HP 54200A.lnk runs hp54200a.exe --choose-connection" \
+    shortcut_has "$menu/HP 54200A.lnk" 'C:\Program Files\HP 54200A\hp54200a.exe' \
+    '--choose-connection'
+  check "Start menu: HP 54200A (simulated scope).lnk runs hp54200a.exe --resource SIM::5::INSTR" \
+    shortcut_has "$menu/HP 54200A (simulated scope).lnk" \
+    'C:\Program Files\HP 54200A\hp54200a.exe' '--resource SIM::5::INSTR'
+  check "registry: install folder under $install_key" \
+    reg_has "$install_key" InstallDir 'C:\Program Files\HP 54200A'
+  local name data
+  for name in DisplayName DisplayVersion Publisher UninstallString InstallLocation NoModify \
+    NoRepair EstimatedSize; do
+    case $name in
+      DisplayVersion) data=$version ;;
+      UninstallString) data='"C:\Program Files\HP 54200A\Uninstall.exe"' ;;
+      InstallLocation) data='C:\Program Files\HP 54200A' ;;
+      NoModify | NoRepair) data=0x1 ;;
+      EstimatedSize) data=0x ;;
+      *) data=HP ;;
+    esac
+    check "registry: $name under the Uninstall key" reg_has "$uninstall_key" "$name" "$data"
+  done
+}
+
+echo "try-windows-installer: $(basename "$setup") under $(wine --version) (log: ${log#"$here"/})"
+rm -rf "$WINEPREFIX"
+echo "- a new wine prefix"
+check "wineboot -i" wineboot -i
+wineserver -w
+
+echo "- silent install"
+started=$SECONDS
+check "the installer exits 0" wine "$setup" /S
+wineserver -w
+echo "        (installed in $((SECONDS - started)) s)"
+installed_checks
+
+echo "- the installed program"
+check "--version prints hp54200a $version" version_prints
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >>"$log" 2>&1 &
+xvfb_pid=$!
+sleep 1
+DISPLAY=$display wine 'C:\Program Files\HP 54200A\hp54200a.exe' --resource SIM::5::INSTR \
+  >>"$log" 2>&1 &
+app_pid=$!
+check "--resource SIM::5::INSTR shows its window in Xvfb" window_shows
+kill "$app_pid" 2>/dev/null || true
+app_pid=
+wineserver -k || true
+kill "$xvfb_pid" 2>/dev/null || true
+wait "$xvfb_pid" 2>/dev/null || true
+xvfb_pid=
+
+echo "- silent install over the installed copy"
+check "the installer exits 0" wine "$setup" /S
+wineserver -w
+installed_checks
+
+echo "- silent uninstall"
+check "the uninstaller exits 0" wine 'C:\Program Files\HP 54200A\Uninstall.exe' /S
+wineserver -w
+check "the folder C:\\Program Files\\HP 54200A is gone" absent "$program_files"
+check "the Start-menu folder and shortcuts are gone" absent "$menu"
+check "the Uninstall key is gone" reg_absent "$uninstall_key"
+check "the $install_key key is gone" reg_absent "$install_key"
+check "nothing in the host's desktop menu" host_menu_untouched
+
+echo "try-windows-installer: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
