@@ -161,8 +161,7 @@ std::string Remedy(const Resource& res, int iberr, int ibcnt) {
             if (Is_serial_port_name(res.where))
                 return "Is the adapter plugged in at " + res.where +
                        ((iberr == gpib::EDVR && ibcnt == 13 /* EACCES */) || iberr == gpib::ENEB
-                            ? "? To use a serial port you must be in the dialout group "
-                              "(sudo adduser $USER dialout, then log in again)."
+                            ? Serial_port_open_advice()
                             : "?");
             return "Is the adapter on the network at " + res.where +
                    ", on its port (1234 for a Prologix GPIB-ETHERNET)?";

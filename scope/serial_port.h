@@ -11,6 +11,9 @@ bool Is_serial_port_name(const std::string& where);
 const char* Serial_port_example();
 // What a serial port's name is, for a refusal ("a device path, such as /dev/ttyUSB0").
 const char* Serial_port_description();
+// What ends "Is the adapter plugged in at <port>" when the port cannot be opened: the
+// permission a Linux user needs, the other programs that may hold a Windows COM port.
+const char* Serial_port_open_advice();
 // Whether the system has the serial port now (a USB adapter may be unplugged).
 bool Serial_port_present(const std::string& where);
 

@@ -17,6 +17,11 @@ const char* Serial_port_description() {
     return "a device path, such as /dev/ttyUSB0";
 }
 
+const char* Serial_port_open_advice() {
+    return "? To use a serial port you must be in the dialout group "
+           "(sudo adduser $USER dialout, then log in again).";
+}
+
 bool Serial_port_present(const std::string& where) {
     std::error_code ec;
     return std::filesystem::exists(where, ec);

@@ -34,6 +34,11 @@ const char* Serial_port_description() {
     return "a COM port, such as COM3 or \\\\.\\COM10";
 }
 
+const char* Serial_port_open_advice() {
+    return "? No other program may have the port open; Device Manager lists the adapter's "
+           "port under Ports (COM & LPT).";
+}
+
 bool Serial_port_present(const std::string& where) {
     // QueryDosDeviceA finds the MS-DOS device name ("COM3") only while its device is there.
     char target[512];
