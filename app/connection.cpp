@@ -8,6 +8,7 @@
 #include "platform/environment.h"
 #include "scope/library_loader.h"
 #include "scope/resource.h"
+#include "scope/serial_port.h"
 
 namespace app {
 namespace {
@@ -121,8 +122,9 @@ ConnectionChoice Choose_connection(const CommandLine& cl, const std::string& pro
                 return choice;
             }
             const bool port_gone = r.resource->kind == scope::InterfaceKind::UsbAdapter &&
-                                   r.resource->where[0] == '/' && !Is_set("GPIB_LIBRARY") &&
-                                   !std::filesystem::exists(r.resource->where);
+                                   scope::Is_serial_port_name(r.resource->where) &&
+                                   !Is_set("GPIB_LIBRARY") &&
+                                   !scope::Serial_port_present(r.resource->where);
             if (port_gone) {
                 choice.refusal = Refusal_of_saved("The serial port " + r.resource->where + " of " +
                                                   *saved + " is not there.");

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "app/connection.h"
+#include "scope/serial_port.h"
 
 namespace app {
 namespace {
@@ -264,7 +265,7 @@ void ConnectionDialog::show_resource(const scope::Resource& r) {
             break;
         case scope::InterfaceKind::UsbAdapter: {
             Kind->setCurrentIndex(kAdapter);
-            const bool serial = !r.where.empty() && r.where[0] == '/';
+            const bool serial = scope::Is_serial_port_name(r.where);
             (serial ? AdapterSerial : AdapterNetwork)->setChecked(true);
             if (serial)
                 SerialPort->setEditText(Qt_text(r.where));

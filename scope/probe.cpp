@@ -10,6 +10,7 @@
 #include "platform/standard_error.h"
 #include "scope/driver_binding.h"
 #include "scope/gpib_driver.h"
+#include "scope/serial_port.h"
 
 namespace scope {
 namespace {
@@ -157,11 +158,10 @@ std::string Remedy(const Resource& res, int iberr, int ibcnt) {
                              " configured (gpib_config --minor " + board + ", as root)? /dev/gpib" +
                              board + " must be readable and writable by you (the gpib group).";
         case InterfaceKind::UsbAdapter:
-            if (!res.where.empty() && res.where[0] == '/')
+            if (Is_serial_port_name(res.where))
                 return "Is the adapter plugged in at " + res.where +
                        ((iberr == gpib::EDVR && ibcnt == 13 /* EACCES */) || iberr == gpib::ENEB
-                            ? "? To use a serial port you must be in the dialout group "
-                              "(sudo adduser $USER dialout, then log in again)."
+                            ? Serial_port_open_advice()
                             : "?");
             return "Is the adapter on the network at " + res.where +
                    ", on its port (1234 for a Prologix GPIB-ETHERNET)?";

@@ -12,6 +12,7 @@
 
 #include "scope/bus_address.h"
 #include "scope/library_loader.h"
+#include "scope/serial_port.h"
 
 namespace scope {
 
@@ -113,8 +114,9 @@ ResourceReading Read_gateway_form(const Reader& r, std::vector<std::string> toke
     res.kind = InterfaceKind::LanGateway;
     Drop_instr(tokens);
     if (tokens.size() < 2 || tokens.size() > 3)
-        return r.refuse("give the gateway's host and its device name, as in "
-                        "TCPIP0::192.168.1.40::gpib0,5::INSTR");
+        return r.refuse(
+            "give the gateway's host and its device name, as in "
+            "TCPIP0::192.168.1.40::gpib0,5::INSTR");
     if (!Read_host(tokens[1], res))
         return r.refuse("\"" + tokens[1] + "\" is not a host name or IPv4 address with an " +
                         "optional port from 1 to 65535");
@@ -124,11 +126,11 @@ ResourceReading Read_gateway_form(const Reader& r, std::vector<std::string> toke
     // The address in "gpib0,5" or "hpib,5" is the scope's; "inst0", an instrument on the LAN
     // itself, has none, and the driver is given the factory's.
     const auto comma = res.device.find(',');
-    const auto named = comma == std::string::npos
-                           ? std::nullopt
-                           : Number(res.device.substr(comma + 1, res.device.find(',', comma + 1) -
-                                                                     comma - 1),
-                                    0, kHighestAddress);
+    const auto named =
+        comma == std::string::npos
+            ? std::nullopt
+            : Number(res.device.substr(comma + 1, res.device.find(',', comma + 1) - comma - 1), 0,
+                     kHighestAddress);
     res.address = named.value_or(kDefaultAddress);
     return {res, {}};
 }
@@ -142,7 +144,7 @@ ResourceReading Read_adapter_form(const Reader& r, std::vector<std::string> toke
         return r.refuse(std::string("end an adapter's string with ::INTFC, or with the scope's "
                                     "address and ::INSTR, as in ") +
                         (tcp ? "PRLGX-TCPIP::192.168.1.50::1234::INTFC"
-                             : "PRLGX-ASRL::/dev/ttyUSB0::INTFC"));
+                             : "PRLGX-ASRL::" + std::string(Serial_port_example()) + "::INTFC"));
     tokens.pop_back();
     res.address = address.value_or(kDefaultAddress);
     if (last == "INSTR") {
@@ -154,11 +156,11 @@ ResourceReading Read_adapter_form(const Reader& r, std::vector<std::string> toke
     }
     res.where = tokens[1];
     if (!tcp) {
-        if (tokens.size() != 2 || res.where.empty() || res.where[0] != '/')
-            return r.refuse("a serial port is a device path, such as /dev/ttyUSB0");
+        if (tokens.size() != 2 || !Is_serial_port_name(res.where))
+            return r.refuse(std::string("a serial port is ") + Serial_port_description());
         return {res, {}};
     }
-    if (tokens.size() > 3 || res.where.empty() || res.where[0] == '/' ||
+    if (tokens.size() > 3 || res.where.empty() || Is_serial_port_name(res.where) ||
         res.where.find_first_of(" \t:") != std::string::npos)
         return r.refuse("give the adapter's host name or IPv4 address, then optionally its port");
     if (tokens.size() == 3) {
@@ -221,10 +223,10 @@ std::string Resource_text(const Resource& res) {
             return "TCPIP0::" + res.where + (port.empty() ? "" : ":" + port) + "::" + res.device +
                    "::INSTR";
         case InterfaceKind::UsbAdapter:
-            if (!res.where.empty() && res.where[0] == '/')
+            if (Is_serial_port_name(res.where))
                 return "PRLGX-ASRL::" + res.where + "::" + address + "::INSTR";
-            return "PRLGX-TCPIP::" + res.where + (port.empty() ? "" : "::" + port) + "::" +
-                   address + "::INSTR";
+            return "PRLGX-TCPIP::" + res.where + (port.empty() ? "" : "::" + port) +
+                   "::" + address + "::INSTR";
     }
     return {};
 }
@@ -270,7 +272,7 @@ std::string Resource_in_environment() {
         res.kind = InterfaceKind::UsbAdapter;
         const std::string where = Variable("PROLOGIX_PORT");
         const auto colon = where.rfind(':');
-        res.where = where.substr(0, where.empty() || where[0] == '/' ? std::string::npos : colon);
+        res.where = where.substr(0, Is_serial_port_name(where) ? std::string::npos : colon);
         if (res.where.size() < where.size())
             res.port = std::atoi(where.c_str() + colon + 1);
     } else if (name == "libgpib_vxi11.so") {

@@ -3,7 +3,9 @@
 // nothing with the programs that load it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 namespace prologix {
 
@@ -20,6 +22,28 @@ inline constexpr int EARG = 4;
 inline constexpr int EABO = 6;  // I/O aborted (time-out)
 inline constexpr int ENEB = 7;  // no GPIB board
 inline constexpr int ECAP = 11;
+
+// The byte counts of ibrd and ibwrt and the limit of FindLstn, as the program binds them: long
+// and int in the Linux driver's header; size_t in NI's 64-bit Windows header (ni4882.h), where
+// long is only 32 bits.
+#if defined(_WIN64)
+using Count = std::size_t;
+using ListLimit = std::size_t;
+#elif defined(_WIN32)
+#error "32-bit Windows needs NI's 32-bit declarations (long counts, __stdcall): not supported"
+#else
+using Count = long;
+using ListLimit = int;
+#endif
+
+// A count or limit below zero, which only the signed types of the Linux declarations can hold.
+template <typename T>
+constexpr bool is_negative(T value) {
+    if constexpr (std::is_signed_v<T>)
+        return value < 0;
+    else
+        return false;
+}
 
 // NI-488.2 "no address" marker of the address lists (FindLstn, DevClear).
 inline constexpr int kNoAddr = 0xFFFF;

@@ -1,6 +1,7 @@
 // The driver's entry points under the NI-488.2 names, and its status form: the per-thread
 // accessors ThreadIbsta, ThreadIberr and ThreadIbcnt. One device is open at a time, on the
 // adapter named by PROLOGIX_PORT; board 0 is the adapter.
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,13 +12,22 @@
 #include "adapters/prologix/driver_constants.h"
 #include "adapters/prologix/session.h"
 
+#if defined(_WIN32)
+#define PROLOGIX_EXPORT extern "C" __declspec(dllexport)
+#else
 #define PROLOGIX_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 
 using namespace prologix;
 
 constexpr int kDescriptor = 1;
+#if defined(_WIN32)
+constexpr const char* kLibraryName = "gpib_prologix.dll";
+#else
+constexpr const char* kLibraryName = "libgpib_prologix.so";
+#endif
 
 thread_local int status_word = 0;
 thread_local int error_code = 0;
@@ -77,7 +87,7 @@ PROLOGIX_EXPORT int ibdev(int board, int pad, int sad, int tmo, int eot, int eos
     }
     std::string why;
     if (const int e = session.open(pad, sad, call_ms, why); e != 0) {
-        std::fprintf(stderr, "libgpib_prologix: no GPIB board: adapter at PROLOGIX_PORT=%s: %s\n",
+        std::fprintf(stderr, "%s: no GPIB board: adapter at PROLOGIX_PORT=%s: %s\n", kLibraryName,
                      session.where().empty() ? "(unset)" : session.where().c_str(), why.c_str());
         fail(ENEB);
         return -1;
@@ -92,20 +102,25 @@ PROLOGIX_EXPORT int ibclr(int ud) {
     return report(session.clear());
 }
 
-PROLOGIX_EXPORT int ibwrt(int ud, const void* buf, long count) {
+// The session counts in long, which is 32 bits on Windows: a write beyond it is refused (it could
+// not be reported in ibcnt either), a read asks for at most that much, as a read may end early.
+PROLOGIX_EXPORT int ibwrt(int ud, const void* buf, Count count) {
     if (bad_descriptor(ud))
         return fail(EDVR);
-    if (count < 0 || (buf == nullptr && count > 0))
+    if (is_negative(count) || (buf == nullptr && count > 0) ||
+        static_cast<unsigned long long>(count) > LONG_MAX)
         return fail(EARG);
-    return report(session.write(static_cast<const char*>(buf), count));
+    return report(session.write(static_cast<const char*>(buf), static_cast<long>(count)));
 }
 
-PROLOGIX_EXPORT int ibrd(int ud, void* buf, long count) {
+PROLOGIX_EXPORT int ibrd(int ud, void* buf, Count count) {
     if (bad_descriptor(ud))
         return fail(EDVR);
-    if (count < 0 || (buf == nullptr && count > 0))
+    if (is_negative(count) || (buf == nullptr && count > 0))
         return fail(EARG);
-    return report(session.read(static_cast<char*>(buf), count));
+    const long asked =
+        static_cast<unsigned long long>(count) > LONG_MAX ? LONG_MAX : static_cast<long>(count);
+    return report(session.read(static_cast<char*>(buf), asked));
 }
 
 PROLOGIX_EXPORT int ibonl(int ud, int v) {
@@ -167,10 +182,10 @@ PROLOGIX_EXPORT void ReadStatusByte(int board, short address, short* result) {
     report(CallResult{});
 }
 
-PROLOGIX_EXPORT void FindLstn(int board, const short* pads, short* results, int limit) {
+PROLOGIX_EXPORT void FindLstn(int board, const short* pads, short* results, ListLimit limit) {
     if (!board_ready(board))
         return;
-    if (pads == nullptr || results == nullptr || limit < 0) {
+    if (pads == nullptr || results == nullptr || is_negative(limit)) {
         fail(EARG);
         return;
     }
@@ -190,7 +205,7 @@ PROLOGIX_EXPORT void FindLstn(int board, const short* pads, short* results, int 
         report(r);
         return;
     }
-    long found = 0;
+    ListLimit found = 0;
     std::istringstream in(answer);
     std::string item;
     while (found < limit && std::getline(in, item, ',')) {
@@ -199,7 +214,7 @@ PROLOGIX_EXPORT void FindLstn(int board, const short* pads, short* results, int 
             continue;
         results[found++] = static_cast<short>(pad | (sad > 0 ? (0x60 + sad) << 8 : 0));
     }
-    report(CallResult{0, 0, found});
+    report(CallResult{0, 0, static_cast<long>(found)});
 }
 
 PROLOGIX_EXPORT void WaitSRQ(int board, short* result) {

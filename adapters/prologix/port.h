@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace prologix {
@@ -18,12 +19,12 @@ class Port {
     Port(const Port&) = delete;
     Port& operator=(const Port&) = delete;
 
-    // `where` is a device path ("/dev/ttyUSB0") or "host[:port]"; name lookup and connection
-    // end by `deadline`. A serial port is held exclusively. Returns 0, or an errno value with
-    // `why` saying what failed.
+    // `where` is a serial port (Linux: a device path, "/dev/ttyUSB0"; Windows: "COM3" or
+    // "\\.\COM10") or "host[:port]"; name lookup and connection end by `deadline`. A serial port is
+    // held exclusively. Returns 0, or an errno value with `why` saying what failed.
     int open(const std::string& where, long baud, Clock::time_point deadline, std::string& why);
     void close();
-    bool is_open() const { return fd_ >= 0; }
+    bool is_open() const;
     bool is_tcp() const { return tcp_; }
 
     // Sends every byte by `deadline`; `sent` tells how many went out. Returns 0 or an errno
@@ -38,7 +39,14 @@ class Port {
     int flush_input();
 
   private:
+#if defined(_WIN32)
+    void* com_ = nullptr;         // the serial port's HANDLE, opened for overlapped I/O
+    void* read_event_ = nullptr;  // the events of its overlapped reads and writes
+    void* write_event_ = nullptr;
+    std::uintptr_t socket_ = ~std::uintptr_t{0};  // the TCP connection's SOCKET
+#else
     int fd_ = -1;
+#endif
     bool tcp_ = false;
 
     int open_serial(const std::string& path, long baud, std::string& why);
@@ -46,7 +54,17 @@ class Port {
                  std::string& why);
 };
 
-// Splits "host[:port]" (the port defaults to the GPIB-ETHERNET's 1234). False for a device path.
+// Splits "host[:port]" (the port defaults to the GPIB-ETHERNET's 1234). False for a serial port.
 bool split_tcp_address(const std::string& where, std::string& host, std::string& service);
+
+// Whether `where` names a serial port rather than a host: on Linux a device path (it starts with
+// '/' or '.'); on Windows "COMn" or "\\.\COMn". Each platform's transport defines it.
+bool names_serial_port(const std::string& where);
+
+// A TCP port number 1..65535; anything else is refused, never wrapped.
+bool is_port_number(const std::string& text);
+
+// How long a TCP connection may take to open, within the opening's own deadline.
+inline constexpr int kConnectTimeoutMs = 3000;
 
 }  // namespace prologix
