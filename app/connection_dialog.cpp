@@ -3,7 +3,6 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -32,11 +31,8 @@ QString Qt_text(const std::string& s) {
 
 QStringList Serial_ports() {
     QStringList ports;
-    const QDir dev(QStringLiteral("/dev"));
-    for (const QString& name :
-         dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")}, QDir::System))
-        ports << dev.filePath(name);
-    ports.sort();
+    for (const std::string& port : scope::Serial_ports_present())
+        ports << QString::fromStdString(port);
     return ports;
 }
 

@@ -84,7 +84,7 @@ class ConnectionDialog final : public QDialog {
     void join();
 };
 
-// The serial ports present: /dev/ttyUSB* and /dev/ttyACM*, sorted.
+// The serial ports present (/dev/ttyUSB* and /dev/ttyACM* on Linux, COM ports on Windows).
 QStringList Serial_ports();
 
 enum class FirstChoice { Chosen, Cancelled };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace scope {
 
@@ -16,5 +17,8 @@ const char* Serial_port_description();
 const char* Serial_port_open_advice();
 // Whether the system has the serial port now (a USB adapter may be unplugged).
 bool Serial_port_present(const std::string& where);
+// The serial ports present, sorted, for the Connection dialog's list: the USB serial devices
+// (/dev/ttyUSB*, /dev/ttyACM*) on Linux, the COM ports on Windows.
+std::vector<std::string> Serial_ports_present();
 
 }  // namespace scope

@@ -45,4 +45,15 @@ bool Serial_port_present(const std::string& where) {
     return QueryDosDeviceA(Dos_name(where).c_str(), target, sizeof target) != 0;
 }
 
+std::vector<std::string> Serial_ports_present() {
+    // COM1 .. COM256, the range of names Windows gives serial ports, asked one by one.
+    std::vector<std::string> ports;
+    for (int n = 1; n <= 256; ++n) {
+        const std::string name = "COM" + std::to_string(n);
+        if (Serial_port_present(name))
+            ports.push_back(name);
+    }
+    return ports;
+}
+
 }  // namespace scope
