@@ -3,6 +3,7 @@
 // port_posix.cpp and port_windows.cpp.
 #include "adapters/prologix/port.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace prologix {
@@ -12,8 +13,7 @@ namespace {
 // Controller User Manual, "Host Software").
 constexpr const char* kDefaultTcpPort = "1234";
 
-}  // namespace
-
+// A TCP port number 1..65535; anything else is refused, never wrapped.
 bool is_port_number(const std::string& text) {
     if (text.empty() || text.size() > 5 ||
         text.find_first_not_of("0123456789") != std::string::npos)
@@ -21,6 +21,8 @@ bool is_port_number(const std::string& text) {
     const long n = std::strtol(text.c_str(), nullptr, 10);
     return n >= 1 && n <= 65535;
 }
+
+}  // namespace
 
 bool split_tcp_address(const std::string& where, std::string& host, std::string& service) {
     if (where.empty() || names_serial_port(where))
@@ -34,8 +36,13 @@ bool split_tcp_address(const std::string& where, std::string& host, std::string&
 int Port::open(const std::string& where, long baud, Clock::time_point deadline, std::string& why) {
     close();
     std::string host, service;
-    if (split_tcp_address(where, host, service))
+    if (split_tcp_address(where, host, service)) {
+        if (!is_port_number(service)) {
+            why = "\"" + service + "\" is not a TCP port number (1..65535)";
+            return EINVAL;
+        }
         return open_tcp(host, service, deadline, why);
+    }
     return open_serial(where, baud, why);
 }
 

@@ -61,9 +61,6 @@ bool split_tcp_address(const std::string& where, std::string& host, std::string&
 // '/' or '.'); on Windows "COMn" or "\\.\COMn". Each platform's transport defines it.
 bool names_serial_port(const std::string& where);
 
-// A TCP port number 1..65535; anything else is refused, never wrapped.
-bool is_port_number(const std::string& text);
-
 // How long a TCP connection may take to open, within the opening's own deadline.
 inline constexpr int kConnectTimeoutMs = 3000;
 

@@ -166,10 +166,6 @@ int Port::open_serial(const std::string& path, long baud, std::string& why) {
 
 int Port::open_tcp(const std::string& host, const std::string& service, Clock::time_point deadline,
                    std::string& why) {
-    if (!is_port_number(service)) {
-        why = "\"" + service + "\" is not a TCP port number (1..65535)";
-        return EINVAL;
-    }
     addrinfo* list = nullptr;
     if (const int r = look_up(host, service, deadline, &list); r != 0) {
         why = r == EAI_AGAIN ? "no answer from the name lookup in time" : gai_strerror(r);

@@ -254,10 +254,6 @@ int Port::open_serial(const std::string& path, long baud, std::string& why) {
 
 int Port::open_tcp(const std::string& host, const std::string& service, Clock::time_point deadline,
                    std::string& why) {
-    if (!is_port_number(service)) {
-        why = "\"" + service + "\" is not a TCP port number (1..65535)";
-        return EINVAL;
-    }
     if (const int r = start_winsock(); r != 0) {
         why = "Winsock does not start: " + message_of(static_cast<DWORD>(r));
         return EIO;
