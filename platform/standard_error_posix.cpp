@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include "platform/standard_error.h"
+#include "platform/standard_error_system.h"
 
 namespace platform {
 
@@ -9,33 +10,23 @@ bool Standard_error_is_terminal() {
     return isatty(STDERR_FILENO) != 0;
 }
 
-StandardErrorCapture::StandardErrorCapture() {
-    std::fflush(stderr);
-    file_ = std::tmpfile();
-    saved_fd_ = file_ != nullptr ? dup(STDERR_FILENO) : -1;
-    if (saved_fd_ >= 0)
-        dup2(fileno(file_), STDERR_FILENO);
+namespace system_stderr {
+
+std::FILE* Scratch_file() {
+    return std::tmpfile();
+}
+int Duplicate(int fd) {
+    return dup(fd);
+}
+bool Redirect(int from_fd, int to_fd) {
+    return dup2(from_fd, to_fd) >= 0;
+}
+void Close(int fd) {
+    close(fd);
+}
+int Descriptor_of(std::FILE* file) {
+    return fileno(file);
 }
 
-std::string StandardErrorCapture::finish() {
-    std::string text;
-    if (saved_fd_ < 0) {
-        if (file_ != nullptr)
-            std::fclose(file_);
-        file_ = nullptr;
-        return text;
-    }
-    std::fflush(stderr);
-    dup2(saved_fd_, STDERR_FILENO);
-    close(saved_fd_);
-    saved_fd_ = -1;
-    std::rewind(file_);
-    char buffer[512];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;)
-        text.append(buffer, n);
-    std::fclose(file_);
-    file_ = nullptr;
-    return text;
-}
-
+}  // namespace system_stderr
 }  // namespace platform

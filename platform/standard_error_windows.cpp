@@ -5,11 +5,15 @@
 #include <windows.h>
 
 #include "platform/standard_error.h"
+#include "platform/standard_error_system.h"
 
 namespace platform {
-namespace {
 
-constexpr int kStderrFd = 2;
+bool Standard_error_is_terminal() {
+    return _isatty(system_stderr::kStderrFd) != 0;
+}
+
+namespace system_stderr {
 
 std::FILE* Scratch_file() {
     char folder[MAX_PATH + 1];
@@ -20,42 +24,18 @@ std::FILE* Scratch_file() {
     // "D": the runtime deletes the file when it is closed.
     return std::fopen(path, "w+bD");
 }
-
-}  // namespace
-
-bool Standard_error_is_terminal() {
-    return _isatty(kStderrFd) != 0;
+int Duplicate(int fd) {
+    return _dup(fd);
+}
+bool Redirect(int from_fd, int to_fd) {
+    return _dup2(from_fd, to_fd) == 0;
+}
+void Close(int fd) {
+    _close(fd);
+}
+int Descriptor_of(std::FILE* file) {
+    return _fileno(file);
 }
 
-StandardErrorCapture::StandardErrorCapture() {
-    std::fflush(stderr);
-    file_ = Scratch_file();
-    saved_fd_ = file_ != nullptr ? _dup(kStderrFd) : -1;
-    if (saved_fd_ >= 0 && _dup2(_fileno(file_), kStderrFd) != 0) {
-        _close(saved_fd_);
-        saved_fd_ = -1;
-    }
-}
-
-std::string StandardErrorCapture::finish() {
-    std::string text;
-    if (saved_fd_ < 0) {
-        if (file_ != nullptr)
-            std::fclose(file_);
-        file_ = nullptr;
-        return text;
-    }
-    std::fflush(stderr);
-    _dup2(saved_fd_, kStderrFd);
-    _close(saved_fd_);
-    saved_fd_ = -1;
-    std::rewind(file_);
-    char buffer[512];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;)
-        text.append(buffer, n);
-    std::fclose(file_);
-    file_ = nullptr;
-    return text;
-}
-
+}  // namespace system_stderr
 }  // namespace platform
