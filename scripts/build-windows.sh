@@ -22,19 +22,8 @@ dist="$build/dist"
 triplet=x86_64-w64-mingw32
 
 # The build machine's packages, installed only when missing.
-missing=()
-for package in g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev-tools; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "build-windows: installing ${missing[*]}"
-  sudo=()
-  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-  "${sudo[@]}" apt-get update
-  "${sudo[@]}" apt-get install -y "${missing[@]}"
-fi
+"$here/scripts/install-missing.sh" --with-recommends g++-mingw-w64-x86-64-posix cmake ninja-build \
+  qt6-base-dev-tools
 
 # Qt for mingw-w64, unpacked afresh when the archive is newer than the last unpacking.
 if [ ! -f "$archive" ]; then
@@ -99,19 +88,7 @@ echo "build-windows: $(du -sh "$dist" | cut -f1) in ${dist#"$here"/}:"
 # into build-windows/installer/hp54200a.ico); installed with apt-get when missing.
 # scripts/try-windows-installer.sh tries the installer under wine.
 packaging_started=$SECONDS
-missing=()
-for package in nsis zip librsvg2-bin icoutils; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "build-windows: installing ${missing[*]}"
-  sudo=()
-  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-  "${sudo[@]}" apt-get update
-  "${sudo[@]}" apt-get install -y "${missing[@]}"
-fi
+"$here/scripts/install-missing.sh" --with-recommends nsis zip librsvg2-bin icoutils
 
 version=$(sed -n '/^project(/,/)/s/.*[[:space:]]VERSION[[:space:]]\+\([0-9][0-9.]*\).*/\1/p' \
   "$here/CMakeLists.txt" | head -n 1)

@@ -32,17 +32,7 @@ case "$purpose" in
   bench) packages+=(libbenchmark-dev libgtest-dev libgmock-dev libtirpc-dev rpcsvc-proto) ;;
   *) echo "setup.sh: --for run, test or bench" >&2; exit 2 ;;
 esac
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$here/scripts/install-missing.sh" "${packages[@]}"
 
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 if [ ${#targets[@]} -gt 0 ]; then

@@ -18,19 +18,7 @@ build="$here/build-windows"
 dist="$build/dist"
 display=":${HP_TRY_DISPLAY:-77}"
 
-missing=()
-for package in wine64 xvfb x11-utils; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "try-windows-installer: installing ${missing[*]}"
-  sudo=()
-  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-  "${sudo[@]}" apt-get update
-  "${sudo[@]}" apt-get install -y "${missing[@]}"
-fi
+"$here/scripts/install-missing.sh" --with-recommends wine64 xvfb x11-utils
 
 version=$(sed -n '/^project(/,/)/s/.*[[:space:]]VERSION[[:space:]]\+\([0-9][0-9.]*\).*/\1/p' \
   "$here/CMakeLists.txt" | head -n 1)
