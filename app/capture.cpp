@@ -22,14 +22,10 @@
 #include "platform/platform.h"
 #include "platform/standard_error.h"
 #include "scope/bus_address.h"
-#include "scope/resource.h"
 #include "vistrel/output.h"
 
 namespace app {
 namespace {
-
-constexpr int kCounts[] = {2, 5, 10, 20, 50};  // the Times to Average list
-constexpr int kOff = 3;
 
 // Without a window: errors (the fatal report among them) on standard error, the confirmations
 // of the window's outputs left out (the capture prints the paths it wrote), real waits.
@@ -175,7 +171,7 @@ void Operate(TForm1& form, const CaptureOptions& o) {
     // Opening the connection: "Off" for a channel's display opens it and acquires nothing.
     // Opening clears mode and averaging, so it comes first.
     form.RadioGroup2->showItemIndex(0);
-    form.RadioGroup2->setItemIndex(kOff);
+    form.RadioGroup2->setItemIndex(kDisplayOff);
     RadioGroup* coupling[] = {nullptr, form.RadioGroup5, form.RadioGroup7};
     RadioGroup* mode[] = {nullptr, form.RadioGroup4, form.RadioGroup6};
     RadioGroup* averaging[] = {nullptr, form.RadioGroup8, form.RadioGroup9};
@@ -195,9 +191,9 @@ void Operate(TForm1& form, const CaptureOptions& o) {
     for (int ch = 1; ch <= 2; ++ch) {
         if (o.average[ch] == 0)
             continue;
-        for (int i = 0; i < 5; ++i) {
-            if (kCounts[i] == o.average[ch])
-                counts[ch]->setCurrentIndex(i);
+        for (std::size_t i = 0; i < kAverageCounts.size(); ++i) {
+            if (kAverageCounts[i] == o.average[ch])
+                counts[ch]->setCurrentIndex(static_cast<int>(i));
         }
         averaging[ch]->setItemIndex(1);
     }
@@ -287,9 +283,13 @@ CaptureOptions Parse_capture(const std::vector<std::string>& args) {
             o.inverted[ch] = true;
         } else if (a == "--average") {
             int n = 0;
-            if (Split_channel(value, ch, v))
-                n = std::atoi(v.c_str());
-            if (ch == 0 || Index_of(v, {"2", "5", "10", "20", "50"}) < 0)
+            if (Split_channel(value, ch, v)) {
+                for (const int count : kAverageCounts) {
+                    if (std::to_string(count) == v)
+                        n = count;
+                }
+            }
+            if (n == 0)
                 refuse(Refuse(a, value, "CH=N with N one of 2, 5, 10, 20, 50"));
             else
                 o.average[ch] = n;
@@ -323,16 +323,8 @@ CaptureOptions Parse_capture(const std::vector<std::string>& args) {
     if (o.refusal.empty() && o.png.empty() && o.svg.empty() && o.pdf.empty() && o.csv.empty() &&
         o.wmf.empty() && o.text_dir.empty())
         refuse("nothing to write: give at least one of --png, --svg, --pdf, --csv, --wmf, --text");
-    if (o.refusal.empty() && (o.address || o.resource)) {
-        if (o.address && !Address_option(*o.address))
-            refuse("--address \"" + *o.address +
-                   "\" is not a primary address: use a number "
-                   "from 0 to 30.");
-        else if (o.resource)
-            o.refusal = scope::Parse_resource(*o.resource,
-                                              o.address ? Address_option(*o.address) : std::nullopt)
-                            .refusal;
-    }
+    if (o.refusal.empty())
+        o.refusal = Connection_options_refusal(o.resource, o.address);
     return o;
 }
 

@@ -91,16 +91,21 @@ CommandLine Parse_command_line(int argc, char** argv) {
     cl.qt_arguments.push_back(nullptr);
     // The connection options are checked here too, so that a mistyped one is told without a
     // display.
-    std::optional<int> address;
-    if (cl.refusal.empty() && cl.address) {
-        address = Address_option(*cl.address);
-        if (!address)
-            cl.refusal = "--address \"" + *cl.address +
-                         "\" is not a primary address: use a number from 0 to 30.";
-    }
-    if (cl.refusal.empty() && cl.resource)
-        cl.refusal = scope::Parse_resource(*cl.resource, address).refusal;
+    if (cl.refusal.empty())
+        cl.refusal = Connection_options_refusal(cl.resource, cl.address);
     return cl;
+}
+
+std::string Connection_options_refusal(const std::optional<std::string>& resource,
+                                       const std::optional<std::string>& address) {
+    std::optional<int> pad;
+    if (address) {
+        pad = Address_option(*address);
+        if (!pad)
+            return "--address \"" + *address +
+                   "\" is not a primary address: use a number from 0 to 30.";
+    }
+    return resource ? scope::Parse_resource(*resource, pad).refusal : std::string();
 }
 
 std::string Usage_text() {

@@ -31,6 +31,11 @@ CommandLine Parse_command_line(int argc, char** argv);
 // The value of --address: a primary address 0..30, digits only.
 std::optional<int> Address_option(const std::string& text);
 
+// Why --resource and --address cannot be used (the message to show), or "" when they can or
+// are not given.
+std::string Connection_options_refusal(const std::optional<std::string>& resource,
+                                       const std::optional<std::string>& address);
+
 std::string Usage_text();
 std::string Version_text();
 

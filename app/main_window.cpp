@@ -86,7 +86,7 @@ QLabel* make_label(QWidget* parent, const char* name, const char* text, int left
 
 const QStringList kDisplayItems = {"Waveform", "FFT", "Waveform + FFT", "Off"};
 const QStringList kCountItems = {"2", "5", "10", "20", "50"};
-constexpr int kOff = 3;
+constexpr int kOff = kDisplayOff;
 
 }  // namespace
 
@@ -448,10 +448,10 @@ void TForm1::averaging_times(int channel, QComboBox* box) {
     int index = box->currentIndex();
     if (index >= 0 && box->itemText(index) != box->currentText())
         index = -1;
-    static constexpr int kCounts[] = {2, 5, 10, 20, 50};
     if (index < 0 || index > 4)
         return;
-    model::Waveforms[static_cast<size_t>(channel)].average_count = kCounts[index];
+    model::Waveforms[static_cast<size_t>(channel)].average_count =
+        kAverageCounts[static_cast<size_t>(index)];
 }
 
 void TForm1::Get_ch_1_averaging_times() {

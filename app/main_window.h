@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <array>
 #include <memory>
 #include <string>
 
@@ -109,6 +110,10 @@ inline constexpr int kStartScroll = 216;
 // The extent of the controls: the plot surface's right edge and the status list's bottom.
 inline constexpr int kContentWidth = 1265;
 inline constexpr int kContentHeight = 926;
+
+// The display groups' "Off" item, and the counts of the Times to Average lists.
+inline constexpr int kDisplayOff = 3;
+inline constexpr std::array<int, 5> kAverageCounts = {2, 5, 10, 20, 50};
 
 // The caption and the About text.
 inline constexpr const char* kWindowCaption =
