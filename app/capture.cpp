@@ -19,6 +19,7 @@
 #include "app/radio_group.h"
 #include "app/text_export.h"
 #include "app/window_state.h"
+#include "platform/environment.h"
 #include "platform/platform.h"
 #include "platform/standard_error.h"
 #include "scope/bus_address.h"
@@ -329,9 +330,9 @@ CaptureOptions Parse_capture(const std::vector<std::string>& args) {
 }
 
 int Run_capture(const CaptureOptions& o, const char* program) {
-    // No window is shown and no display is needed; the offscreen platform's remarks about the
-    // window it does not show are no news to a script.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // No window is shown and no display is needed; the platform's remarks about the window it
+    // does not show are no news to a script.
+    qputenv("QT_QPA_PLATFORM", platform::Windowless_qt_platform());
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
         if (type == QtCriticalMsg || type == QtFatalMsg)
             std::fprintf(stderr, "hp54200a: %s\n", text.toLocal8Bit().constData());

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/data_files.h"
 #include "app/window_state.h"
@@ -145,7 +146,9 @@ std::string Scientific_field(double value, int width) {
 bool Write_data_files_to(const std::string& folder, std::vector<std::string>& written) {
     const WindowState shown = Window;
     const bool ends = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
-    const std::string dir = folder.empty() || ends ? folder : folder + '/';
+    // A folder given without its separator gets the system's own ('\\' on Windows).
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    const std::string dir = folder.empty() || ends ? folder : folder + separator;
     for (int channel = 1; channel <= 2; ++channel) {
         const char digit = static_cast<char>('0' + channel);
         const bool waveform = channel == 1 ? shown.Show_ch1_waveform : shown.Show_ch2_waveform;

@@ -13,4 +13,8 @@ void Unset_environment_variable(const std::string& name) {
     unsetenv(name.c_str());
 }
 
+const char* Windowless_qt_platform() {
+    return "offscreen";
+}
+
 }  // namespace platform

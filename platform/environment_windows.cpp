@@ -14,4 +14,8 @@ void Unset_environment_variable(const std::string& name) {
     _putenv_s(name.c_str(), "");
 }
 
+const char* Windowless_qt_platform() {
+    return "windows";
+}
+
 }  // namespace platform
