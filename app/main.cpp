@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/qt_dialogs.h"
 #include "dsp/eng_format.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 #include "scope/bus_address.h"
 #include "scope/resource.h"
@@ -41,6 +42,7 @@ bool Refuse_saved_choice(const app::ConnectionChoice& choice, QWidget* window,
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    platform::Attach_to_starting_console();
     if (argc > 1 && (std::string(argv[1]) == "capture" || std::string(argv[1]) == "--capture")) {
         const std::vector<std::string> args(argv + 2, argv + argc);
         for (const std::string& a : args) {

@@ -4,18 +4,37 @@
 # Qt and runtime DLLs they need in build-windows/dist/, ready to copy to a Windows machine (or to
 # run under wine).
 #
-#   scripts/build-windows.sh
+#   scripts/build-windows.sh [--tests]
+#   scripts/build-windows.sh --find-archive
 #
+# --tests also builds the test programs that run under wine (scripts/test-windows.sh runs them);
+# --find-archive only prints the Qt archive's path, or fails when there is none.
 # Needs: g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev-tools (installed with
 # apt-get when missing), and Qt 6 for mingw-w64 as an archive: by default
-# <the repository's parent folder>/shared/toolchains/qt6.4.2-mingw64-posix.tar.xz, or the file
-# HP_QT_MINGW_ARCHIVE names. The archive is unpacked into build-windows/prefix, never into the
+# <the repository's parent folder>/shared/toolchains/qt6.4.2-mingw64-posix.tar.xz (else
+# /work/shared/toolchains/...), or the file HP_QT_MINGW_ARCHIVE names. The archive is unpacked into build-windows/prefix, never into the
 # repository's files. The Prologix adapters' driver gpib_prologix.dll is built too; the VXI-11
 # driver library is not built for Windows yet.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build-windows"
-archive=${HP_QT_MINGW_ARCHIVE:-$(dirname "$here")/shared/toolchains/qt6.4.2-mingw64-posix.tar.xz}
+tests=OFF
+case "${1:-}" in
+  --tests) tests=ON ;;
+  --find-archive | "") ;;
+  *) echo "usage: scripts/build-windows.sh [--tests | --find-archive]" >&2; exit 2 ;;
+esac
+archive=${HP_QT_MINGW_ARCHIVE:-}
+if [ -z "$archive" ]; then
+  for candidate in "$(dirname "$here")/shared/toolchains" /work/shared/toolchains; do
+    archive=$candidate/qt6.4.2-mingw64-posix.tar.xz
+    [ -f "$archive" ] && break
+  done
+fi
+if [ "${1:-}" = --find-archive ]; then
+  [ -f "$archive" ] && echo "$archive"
+  exit $?
+fi
 prefix="$build/prefix"
 out="$build/out"
 dist="$build/dist"
@@ -44,8 +63,12 @@ fi
 cmake -G Ninja -S "$here" -B "$out" \
   -DCMAKE_TOOLCHAIN_FILE="$prefix/toolchain-mingw64-posix.cmake" \
   -DCMAKE_PREFIX_PATH="$prefix" -DQT_HOST_PATH=/usr \
-  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DHP_VXI11=OFF -DHP_PROLOGIX=ON
-cmake --build "$out" --target hp54200a hp54200a_sim gpib_prologix
+  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING="$tests" -DHP_VXI11=OFF -DHP_PROLOGIX=ON
+if [ "$tests" = ON ]; then
+  cmake --build "$out"
+else
+  cmake --build "$out" --target hp54200a hp54200a_sim gpib_prologix
+fi
 
 # The folder to ship: the program, the simulator, the plugins it uses, and every DLL of the Qt
 # prefix that any of them imports, followed through the imports of those.

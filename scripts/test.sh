@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: a normal build, then a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer; in between, the fuzz targets are built with
-# the main compiler and replay their corpus. Exits non-zero on any failure or finding.
+# the main compiler and replay their corpus. Then the Windows part: the Windows build's suites,
+# a capture compared with the Linux program's and the installer, under wine
+# (scripts/test-windows.sh). Exits non-zero on any failure or finding.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -56,6 +58,19 @@ cmake --build "$here/build-fuzz" -j "$jobs"
 run_suite "ASan+UBSan build" "$here/build-asan" || status=1
 
 echo
-# Both builds together, in the plain form CI reads.
+log=$(mktemp)
+"$here/scripts/test-windows.sh" "$here/build-test" 2>&1 | tee "$log" || status=1
+line=$(grep -E '^windows: [0-9]+ passed, [0-9]+ failed' "$log" | tail -1 || true)
+rm -f "$log"
+if [ -n "$line" ]; then
+  passed_total=$((passed_total + $(sed -E 's/^windows: ([0-9]+) passed.*/\1/' <<<"$line")))
+  failed_total=$((failed_total + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
+else
+  failed_total=$((failed_total + 1))
+  status=1
+fi
+
+echo
+# All parts together, in the plain form CI reads.
 echo "total: $passed_total passed, $failed_total failed"
 exit "$status"

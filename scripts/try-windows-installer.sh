@@ -2,21 +2,21 @@
 # Tries the Windows installer that scripts/build-windows.sh made, under wine (64-bit only), in a
 # scratch wine prefix build-windows/wine-installer (made afresh on every run): a silent install,
 # the installed files, Start-menu shortcuts and registry keys, the installed program (--version,
-# then its window on the simulated scope in Xvfb), an install over the installed copy, and a
-# silent uninstall that must leave no folder, shortcut or registry key behind. Prints a report;
-# exits non-zero when a check fails. Not run by CI.
+# then its window on the simulated scope in Xvfb, started from its Start-menu shortcut), an
+# install over the installed copy, and a silent uninstall that must leave no folder, shortcut or
+# registry key behind. Prints a report and a last line "try-windows-installer: P passed, F
+# failed"; exits non-zero when a check fails. scripts/test-windows.sh runs it.
 #
 #   scripts/build-windows.sh && scripts/try-windows-installer.sh
 #
-# Needs wine64, xvfb and x11-utils (installed with apt-get when missing). The X display for the
-# program's window is :77, or the one HP_TRY_DISPLAY names (a number). winemenubuilder is
-# disabled, so nothing reaches the host's desktop menu; so are mscoree and mshtml, so the prefix
-# does not ask for Mono or Gecko.
+# Needs wine64, xvfb and x11-utils (installed with apt-get when missing). The program's window
+# goes to an X server of its own (scripts/wine-common.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build-windows"
 dist="$build/dist"
-display=":${HP_TRY_DISPLAY:-77}"
+# shellcheck source=scripts/wine-common.sh
+source "$here/scripts/wine-common.sh"
 
 "$here/scripts/install-missing.sh" --with-recommends wine64 xvfb x11-utils
 
@@ -28,11 +28,8 @@ if [ ! -f "$setup" ] || [ ! -d "$dist" ]; then
   exit 1
 fi
 
-export WINEPREFIX="$build/wine-installer"
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-export WINEDEBUG=-all
-export WINEARCH=win64
 unset DISPLAY
+export WINEPREFIX="$build/wine-installer"
 program_files="$WINEPREFIX/drive_c/Program Files/HP 54200A"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/HP 54200A"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\hp54200a'
@@ -40,15 +37,7 @@ install_key='HKLM\Software\hp54200a'
 log="$build/wine-installer.log"
 : >"$log"
 
-xvfb_pid=
-app_pid=
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-  [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  return 0
-}
-trap cleanup EXIT
+trap wine_stop EXIT
 
 passed=0
 failed=0
@@ -97,7 +86,7 @@ version_prints() {
 window_shows() {
   local _
   for _ in $(seq 60); do
-    if xwininfo -display "$display" -root -tree | grep -F '"hp54200a.exe"' |
+    if xwininfo -root -tree | grep -F '"hp54200a.exe"' |
       grep -F 'SIM::5::INSTR' | tee -a "$log" | grep . >/dev/null; then
       return 0
     fi
@@ -135,10 +124,8 @@ installed_checks() {
 }
 
 echo "try-windows-installer: $(basename "$setup") under $(wine --version) (log: ${log#"$here"/})"
-rm -rf "$WINEPREFIX"
 echo "- a new wine prefix"
-check "wineboot -i" wineboot -i
-wineserver -w
+check "wineboot -i" wine_new_prefix "$WINEPREFIX"
 
 echo "- silent install"
 started=$SECONDS
@@ -149,19 +136,14 @@ installed_checks
 
 echo "- the installed program"
 check "--version prints hp54200a $version" version_prints
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >>"$log" 2>&1 &
-xvfb_pid=$!
-sleep 1
-DISPLAY=$display wine 'C:\Program Files\HP 54200A\hp54200a.exe' --resource SIM::5::INSTR \
-  >>"$log" 2>&1 &
-app_pid=$!
-check "--resource SIM::5::INSTR shows its window in Xvfb" window_shows
-kill "$app_pid" 2>/dev/null || true
-app_pid=
-wineserver -k || true
-kill "$xvfb_pid" 2>/dev/null || true
-wait "$xvfb_pid" 2>/dev/null || true
-xvfb_pid=
+# A wine session started without a display stays without one: a new session for the window.
+wine_stop
+wine_start_xvfb
+# As the Start menu starts it: the shortcut, opened by the shell.
+wine start "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\HP 54200A\\HP 54200A (simulated scope).lnk" \
+  >>"$log" 2>&1
+check "the Start-menu shortcut (simulated scope) shows the window on SIM::5::INSTR" window_shows
+wine_stop
 
 echo "- silent install over the installed copy"
 check "the installer exits 0" wine "$setup" /S

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The Windows part of the test command, under wine (64-bit only):
+#   1. builds the Windows program, its DLLs, the installer and the test programs
+#      (scripts/build-windows.sh --tests);
+#   2. runs the Qt-free suites and the driver binding's Windows cases with CTest, each test
+#      program under wine;
+#   3. captures from the simulated scope with the Windows program, through the windows platform
+#      plugin in an X server of its own, and compares the text files it writes to c:\junk\, the
+#      metafile vistrel.wmf and the simulator's bus traffic with the Linux program's for the same
+#      simulated signal, byte for byte (the prefix has the Linux build's fonts as Arial and Times
+#      New Roman, so that text is measured alike);
+#   4. tries the installer: a silent install, the program from its Start-menu shortcut, the
+#      silent uninstaller (scripts/try-windows-installer.sh).
+# Ends with the line "windows: P passed, F failed" (a CTest test or a check each) and exits
+# non-zero on any failure.
+#
+#   scripts/test-windows.sh LINUX_BUILD    (a Linux build folder with app/hp54200a in it)
+#
+# Needs Qt for mingw-w64 as scripts/build-windows.sh does. Without that archive the Windows part
+# cannot be built: the script says so, prints "windows: 0 passed, 0 failed (not built)" and
+# exits 0.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+linux_build=$(cd "${1:?a Linux build folder}" && pwd)
+build="$here/build-windows"
+started=$SECONDS
+
+if ! archive=$("$here/scripts/build-windows.sh" --find-archive); then
+  echo "windows: no Qt for mingw-w64 archive (see scripts/build-windows.sh): the Windows part" \
+    "is not built here"
+  echo "windows: 0 passed, 0 failed (not built)"
+  exit 0
+fi
+echo "======== windows: building with $archive ========"
+"$here/scripts/install-missing.sh" --with-recommends wine64 xvfb x11-utils fonts-liberation2
+"$here/scripts/build-windows.sh" --tests >"$build/build.log" 2>&1 || {
+  tail -40 "$build/build.log"
+  echo "windows: 0 passed, 1 failed (the build failed; log: build-windows/build.log)"
+  exit 1
+}
+echo "windows: built in $((SECONDS - started)) s (log: build-windows/build.log)"
+
+# shellcheck source=scripts/wine-common.sh
+source "$here/scripts/wine-common.sh"
+trap wine_stop EXIT
+passed=0
+failed=0
+check() { # check <what> <command...>
+  local what=$1
+  shift
+  if "$@"; then
+    echo "  ok    $what"
+    passed=$((passed + 1))
+  else
+    echo "  FAIL  $what"
+    failed=$((failed + 1))
+  fi
+}
+
+# ---- 2. The suites -------------------------------------------------------------------------------
+wine_new_prefix "$build/wine-test" --fonts
+echo "======== windows: the suites under $(wine --version) ========"
+log=$(mktemp)
+(cd "$build/out" && ctest --output-on-failure -j "$(nproc)") 2>&1 | tee "$log" || true
+line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 || true)
+rm -f "$log"
+if [ -n "$line" ]; then
+  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+  bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+else
+  failed=$((failed + 1))
+fi
+
+# ---- 3. A capture compared with the Linux program's ----------------------------------------------
+echo "======== windows: a capture compared with the Linux program's ========"
+wine_start_xvfb
+scratch="$build/compare"
+rm -rf "$scratch"
+mkdir -p "$scratch/linux/junk" "$scratch/windows"
+junk="$WINEPREFIX/drive_c/junk"
+rm -rf "$junk"
+capture=(capture --resource SIM::5::INSTR --ch1 both --ch2 both --wmf vistrel.wmf)
+(cd "$scratch/linux" && HP_SIM_LOG="$scratch/linux/traffic.log" \
+  "$linux_build/app/hp54200a" "${capture[@]}" --text "$scratch/linux/junk" >stdout.txt)
+windows_run() {
+  (cd "$scratch/windows" && HP_SIM_LOG='Z:'"${scratch//\//\\}"'\windows\traffic.log' \
+    wine "$build/dist/hp54200a.exe" "${capture[@]}" --text 'c:\junk' >stdout.txt 2>stderr.txt)
+}
+check "the Windows program's capture exits 0" windows_run
+same() { cmp "$1" "$2"; }
+for name in waveform1_data.dat fft1_data.dat waveform2_data.dat fft2_data.dat; do
+  check "c:\\junk\\$name equals the Linux program's" same "$scratch/linux/junk/$name" "$junk/$name"
+done
+check "vistrel.wmf equals the Linux program's" same "$scratch/linux/vistrel.wmf" \
+  "$scratch/windows/vistrel.wmf"
+# The simulator's log without its first column, the seconds since it was loaded.
+traffic() { cut -f 2- "$1" | tr -d '\r'; }
+same_traffic() { diff <(traffic "$scratch/linux/traffic.log") <(traffic "$scratch/windows/traffic.log"); }
+check "the bus traffic equals the Linux program's" same_traffic
+printed() { tr -d '\r' <"$scratch/windows/stdout.txt" | grep -qxF "$1"; }
+check "the capture prints c:\\junk\\waveform1_data.dat" printed 'c:\junk\waveform1_data.dat'
+wine_stop
+
+# ---- 4. The installer -----------------------------------------------------------------------------
+echo "======== windows: the installer ========"
+log=$(mktemp)
+"$here/scripts/try-windows-installer.sh" 2>&1 | tee "$log" || true
+line=$(grep -E '^try-windows-installer: [0-9]+ passed, [0-9]+ failed' "$log" | tail -1 || true)
+rm -f "$log"
+if [ -n "$line" ]; then
+  passed=$((passed + $(sed -E 's/.*: ([0-9]+) passed.*/\1/' <<<"$line")))
+  failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
+else
+  failed=$((failed + 1))
+fi
+
+echo "windows: the whole Windows part took $((SECONDS - started)) s"
+echo "windows: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
