@@ -22,6 +22,7 @@
 #include "platform/environment.h"
 #include "platform/platform.h"
 #include "platform/standard_error.h"
+#include "platform/user_folders.h"
 #include "scope/bus_address.h"
 #include "vistrel/output.h"
 
@@ -218,27 +219,32 @@ std::string Numbered(const std::string& path, int n) {
 }
 
 std::string Capture_usage() {
-    return "Usage: hp54200a capture [--resource STRING] [--address N]\n"
-           "           [--ch1 DISPLAY] [--ch2 DISPLAY] [--combined and|sum|difference]\n"
-           "           [--coupling CH=AC|DC] [--invert CH] [--average CH=N] [--autoscale]\n"
-           "           [--png FILE] [--svg FILE] [--pdf FILE] [--csv FILE] [--wmf FILE]\n"
-           "           [--text FOLDER] [--repeat N [--interval SECONDS]]\n"
-           "\n"
-           "Acquires as the window does for the same choices, in the order an operator makes\n"
-           "them: the connection opened, then coupling, mode (--invert), averaging, autoscale,\n"
-           "and the display choice; then writes the files and prints each path. No window and\n"
-           "no display are needed.\n"
-           "  DISPLAY      waveform, spectrum or both (the window's \"Waveform\", \"FFT\",\n"
-           "               \"Waveform + FFT\"); without any display option, --ch1 waveform\n"
-           "  --combined   the \"Channels 1,2 Display\": and (both waveforms), sum, difference\n"
-           "  CH           1 or 2; N one of the Times to Average counts 2, 5, 10, 20, 50\n"
-           "  --png --svg --pdf   the picture; --csv the shown graphs' data (FILE-ch1.csv, ...);\n"
-           "  --wmf        the picture as the \"WMF\" output writes it; --text the \"Textfile\"\n"
-           "               output's files, into FOLDER instead of ~/junk\n"
-           "  --repeat N   N captures (Refresh between them), --interval SECONDS apart; the\n"
-           "               files are numbered: FILE-0001.png ...\n"
-           "Exit status: 0 done, 1 a bus failure (the four lines of the fatal report on\n"
-           "standard error) or a file not written, 2 bad usage.\n";
+    std::string usage =
+        "Usage: hp54200a capture [--resource STRING] [--address N]\n"
+        "           [--ch1 DISPLAY] [--ch2 DISPLAY] [--combined and|sum|difference]\n"
+        "           [--coupling CH=AC|DC] [--invert CH] [--average CH=N] [--autoscale]\n"
+        "           [--png FILE] [--svg FILE] [--pdf FILE] [--csv FILE] [--wmf FILE]\n"
+        "           [--text FOLDER] [--repeat N [--interval SECONDS]]\n"
+        "\n"
+        "Acquires as the window does for the same choices, in the order an operator makes\n"
+        "them: the connection opened, then coupling, mode (--invert), averaging, autoscale,\n"
+        "and the display choice; then writes the files and prints each path. No window and\n"
+        "no display are needed.\n"
+        "  DISPLAY      waveform, spectrum or both (the window's \"Waveform\", \"FFT\",\n"
+        "               \"Waveform + FFT\"); without any display option, --ch1 waveform\n"
+        "  --combined   the \"Channels 1,2 Display\": and (both waveforms), sum, difference\n"
+        "  CH           1 or 2; N one of the Times to Average counts 2, 5, 10, 20, 50\n"
+        "  --png --svg --pdf   the picture; --csv the shown graphs' data (FILE-ch1.csv, ...);\n"
+        "  --wmf        the picture as the \"WMF\" output writes it; --text the \"Textfile\"\n"
+        "               output's files, into FOLDER instead of %DATA%\n"
+        "  --repeat N   N captures (Refresh between them), --interval SECONDS apart; the\n"
+        "               files are numbered: FILE-0001.png ...\n"
+        "Exit status: 0 done, 1 a bus failure (the four lines of the fatal report on\n"
+        "standard error) or a file not written, 2 bad usage.\n";
+    std::string data = platform::Data_directory_text();
+    data.pop_back();  // the folder without its separator, as on the window's Output
+    usage.replace(usage.find("%DATA%"), 6, data);
+    return usage;
 }
 
 CaptureOptions Parse_capture(const std::vector<std::string>& args) {

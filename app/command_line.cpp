@@ -1,10 +1,14 @@
 // The usage and version texts. The version is the project's, set once in CMake.
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
+#include "platform/user_folders.h"
+#include "scope/library_loader.h"
 #include "scope/resource.h"
+#include "scope/serial_port.h"
 
 namespace app {
 
@@ -108,6 +112,69 @@ std::string Connection_options_refusal(const std::optional<std::string>& resourc
     return resource ? scope::Parse_resource(*resource, pad).refusal : std::string();
 }
 
+namespace {
+
+void Replace(std::string& text, const std::string& mark, const std::string& with) {
+    text.replace(text.find(mark), mark.size(), with);
+}
+
+// The text with spaces up to the column, and at least one.
+std::string Padded(std::string text, std::size_t column) {
+    text.resize(std::max(text.size() + 1, column), ' ');
+    return text;
+}
+
+// The words of a paragraph in lines of at most 82 columns, the lines after the first indented.
+std::string Wrapped(const std::string& paragraph, std::size_t indent) {
+    constexpr std::size_t kWidth = 82;
+    std::string out;
+    std::string line;
+    std::size_t start = 0;
+    while (start < paragraph.size()) {
+        // Leading spaces (the first line's own indent, or a column gap) stay with the word.
+        std::size_t end = paragraph.find_first_not_of(' ', start);
+        end = end == std::string::npos ? paragraph.size() : paragraph.find(' ', end);
+        if (end == std::string::npos)
+            end = paragraph.size();
+        std::string word = paragraph.substr(start, end - start);
+        if (!line.empty() && line.size() + word.size() > kWidth) {
+            out += line + "\n";
+            line = std::string(indent, ' ');
+            word.erase(0, word.find_first_not_of(' '));
+        }
+        line += word;
+        start = end;
+    }
+    return out + line + "\n";
+}
+
+// The GPIB_LIBRARY paragraph: the default, and the driver libraries that come with the program.
+std::string Driver_libraries_help(const scope::BoardDriverTexts& driver) {
+    std::string text = Wrapped(
+        std::string("  GPIB_LIBRARY  the GPIB driver library to load (default ") +
+            driver.default_libraries + "). Driver libraries that come with the program, in " +
+            driver.installed_drivers + ":",
+        16);
+    const auto entry = [](const std::string& linux_name, const std::string& what) {
+        return Wrapped(
+            Padded("                  " + scope::Library_file_name(linux_name), 38) + " " + what,
+            39);
+    };
+    text += entry("libhp54200a_sim.so", "a simulated HP 54200A (no hardware)");
+    text +=
+        entry("libgpib_prologix.so",
+              std::string("Prologix GPIB-USB/-ETHERNET and AR488 \"++\" adapters: "
+                          "PROLOGIX_PORT=") +
+                  scope::Serial_port_example() + " or host[:1234], PROLOGIX_BAUD (default 115200)");
+    if (driver.gateway_driver)
+        text += entry("libgpib_vxi11.so",
+                      "LAN-GPIB gateways speaking VXI-11: VXI11_HOST=host[:port], VXI11_DEVICE "
+                      "(default gpib<board>,<address>)");
+    return text;
+}
+
+}  // namespace
+
 std::string Usage_text() {
     std::string text =
         "Usage: hp54200a [--help | --version]\n"
@@ -130,31 +197,31 @@ std::string Usage_text() {
         "\n"
         "The interface is taken from the command line, then from the environment variables\n"
         "below, then from the choice saved by the Connection dialog (OK), then the default:\n"
-        "the linux-gpib board 0, the scope at address 5 (GPIB0::5::INSTR).\n"
+        "the %BOARD% board 0, the scope at address 5 (GPIB0::5::INSTR).\n"
         "\n"
         "Environment:\n"
-        "  GPIB_LIBRARY  the GPIB driver library to load (default libgpib.so.0, the\n"
-        "                linux-gpib user library). Driver libraries that come with the\n"
-        "                program, in " HP_DRIVER_DIR
-        ":\n"
-        "                  libhp54200a_sim.so   a simulated HP 54200A (no hardware)\n"
-        "                  libgpib_prologix.so  Prologix GPIB-USB/-ETHERNET and AR488 \"++\"\n"
-        "                                       adapters: PROLOGIX_PORT=/dev/ttyUSB0 or\n"
-        "                                       host[:1234], PROLOGIX_BAUD (default 115200)\n"
-        "                  libgpib_vxi11.so     LAN-GPIB gateways speaking VXI-11:\n"
-        "                                       VXI11_HOST=host[:port], VXI11_DEVICE\n"
-        "                                       (default gpib<board>,<address>)\n"
+        "%LIBRARIES%"
         "  GPIB_BOARD    the interface's board index, 0 to 15 (default 0)\n"
         "  GPIB_ADDRESS  the scope's primary address, 0 to 30 (default 5)\n"
         "\n"
         "Files:\n"
         "  vistrel.wmf   the metafile (Output, \"WMF\"), in the current folder\n"
-        "  ~/junk/       the text data files (Output, \"Textfile\"); the folder must exist\n"
+        "%DATA%"
         "  Save as...    the picture as PNG, SVG or PDF, or the shown graphs' data as CSV,\n"
         "                where you choose (numbered hp54200a-0001.png ... in the last folder)\n"
-        "  ~/.config/hp54200a/hp54200a.conf  the saved connection (written only by the\n"
-        "                Connection dialog's OK)\n";
-    text.replace(text.find("%FORMS%"), 7, scope::kResourceForms);
+        "%SETTINGS%";
+    const scope::BoardDriverTexts& driver = scope::Board_driver_texts();
+    Replace(text, "%FORMS%", scope::Resource_forms());
+    Replace(text, "%BOARD%", driver.name);
+    Replace(text, "%LIBRARIES%", Driver_libraries_help(driver));
+    Replace(text, "%DATA%",
+            Wrapped(Padded("  " + std::string(platform::Data_directory_text()), 16) +
+                        "the text data files (Output, \"Textfile\"); the folder must exist",
+                    16));
+    Replace(text, "%SETTINGS%",
+            Wrapped(std::string("  ") + platform::Settings_location_text() +
+                        "  the saved connection (written only by the Connection dialog's OK)",
+                    16));
     return text;
 }
 

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/connection.h"
+#include "scope/library_loader.h"
 #include "scope/serial_port.h"
 
 namespace app {
@@ -55,8 +56,9 @@ ConnectionDialog::~ConnectionDialog() {
 void ConnectionDialog::build() {
     auto* form = new QFormLayout;
     Kind = new QComboBox;
-    Kind->addItems({"GPIB board (linux-gpib)", "USB-GPIB adapter (Prologix, AR488)",
-                    "LAN-GPIB gateway (VXI-11)", "Simulated scope"});
+    Kind->addItems({QStringLiteral("GPIB board (%1)").arg(scope::Board_driver_texts().name),
+                    "USB-GPIB adapter (Prologix, AR488)", "LAN-GPIB gateway (VXI-11)",
+                    "Simulated scope"});
     form->addRow(QStringLiteral("Interface:"), Kind);
 
     board_fields_ = new QWidget;

@@ -9,4 +9,9 @@ namespace platform {
 // systems ("junk/" alone when the home folder is unknown), c:\junk\ on Windows.
 std::string Data_directory();
 
+// The same folder as the help names it ("~/junk/", "c:\junk\"), and where the saved connection
+// is kept (a file under ~/.config, or the registry on Windows).
+const char* Data_directory_text();
+const char* Settings_location_text();
+
 }  // namespace platform

@@ -21,4 +21,12 @@ std::string Data_directory() {
     return dir + "junk/";
 }
 
+const char* Data_directory_text() {
+    return "~/junk/";
+}
+
+const char* Settings_location_text() {
+    return "~/.config/hp54200a/hp54200a.conf";
+}
+
 }  // namespace platform

@@ -8,4 +8,12 @@ std::string Data_directory() {
     return "c:\\junk\\";
 }
 
+const char* Data_directory_text() {
+    return "c:\\junk\\";
+}
+
+const char* Settings_location_text() {
+    return "HKEY_CURRENT_USER\\Software\\hp54200a\\hp54200a (registry)";
+}
+
 }  // namespace platform

@@ -11,6 +11,21 @@ namespace scope {
 // The system's own GPIB driver libraries, tried in this order when nothing names another.
 const std::vector<std::string>& Default_libraries();
 
+// The system's own board driver, for the texts that name it: its name as operators know it
+// ("linux-gpib", "NI-488.2"), the default libraries as the help gives them, and where the
+// program's own driver libraries are installed.
+struct BoardDriverTexts {
+    const char* name;
+    const char* board_phrase;  // "a linux-gpib board"
+    const char* default_libraries;
+    const char* installed_drivers;
+    bool gateway_driver;  // the VXI-11 driver comes with the program
+};
+const BoardDriverTexts& Board_driver_texts();
+// What helps when the board driver's library cannot be loaded (library_missing), or when the
+// board does not answer.
+std::string Board_driver_remedy(bool library_missing, const std::string& board);
+
 // The loaded library, or nullptr with the loader's reason.
 void* Open_library(const char* name, std::string& reason);
 // The address of an exported function or variable, nullptr when the library has none.

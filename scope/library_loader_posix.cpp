@@ -5,6 +5,21 @@
 
 namespace scope {
 
+const BoardDriverTexts& Board_driver_texts() {
+    static const BoardDriverTexts texts{"linux-gpib", "a linux-gpib board",
+                                        "libgpib.so.0, the linux-gpib user library", HP_DRIVER_DIR,
+                                        true};
+    return texts;
+}
+
+std::string Board_driver_remedy(bool library_missing, const std::string& board) {
+    if (library_missing)
+        return "Install linux-gpib's user library (libgpib.so.0).";
+    return "Is linux-gpib's kernel module loaded and board " + board +
+           " configured (gpib_config --minor " + board + ", as root)? /dev/gpib" + board +
+           " must be readable and writable by you (the gpib group).";
+}
+
 const std::vector<std::string>& Default_libraries() {
     static const std::vector<std::string> names{"libgpib.so.0"};
     return names;

@@ -23,6 +23,22 @@ bool Ends_with(const std::string& text, const std::string& end) {
 
 }  // namespace
 
+const BoardDriverTexts& Board_driver_texts() {
+    static const BoardDriverTexts texts{
+        "NI-488.2", "an NI-488.2 board",
+        "GPIB-32.DLL, else ni4882.dll, NI-488.2's library for 64-bit programs",
+        "the program's folder", false};
+    return texts;
+}
+
+std::string Board_driver_remedy(bool library_missing, const std::string& board) {
+    if (library_missing)
+        return "Install NI-488.2 (this 64-bit program uses its ni4882.dll), or the NI-488.2 "
+               "compatible GPIB-32.DLL of your interface's maker.";
+    return "Is the interface GPIB" + board +
+           " listed in NI MAX (Measurement & Automation Explorer), and does its self-test pass?";
+}
+
 const std::vector<std::string>& Default_libraries() {
     static const std::vector<std::string> names{"GPIB-32.DLL", "ni4882.dll"};
     return names;

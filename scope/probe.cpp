@@ -10,6 +10,7 @@
 #include "platform/standard_error.h"
 #include "scope/driver_binding.h"
 #include "scope/gpib_driver.h"
+#include "scope/library_loader.h"
 #include "scope/serial_port.h"
 
 namespace scope {
@@ -152,11 +153,7 @@ std::string Remedy(const Resource& res, int iberr, int ibcnt) {
                ": is the scope switched on, and set to that address (its HP-IB switches)?";
     switch (res.kind) {
         case InterfaceKind::GpibBoard:
-            return iberr < 0
-                       ? "Install linux-gpib's user library (libgpib.so.0)."
-                       : "Is linux-gpib's kernel module loaded and board " + board +
-                             " configured (gpib_config --minor " + board + ", as root)? /dev/gpib" +
-                             board + " must be readable and writable by you (the gpib group).";
+            return Board_driver_remedy(iberr < 0, board);
         case InterfaceKind::UsbAdapter:
             if (Is_serial_port_name(res.where))
                 return "Is the adapter plugged in at " + res.where +

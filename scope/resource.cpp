@@ -16,8 +16,10 @@
 
 namespace scope {
 
+namespace {
+
 const char* const kResourceForms =
-    "  GPIB[board]::address[::INSTR]              a linux-gpib board, e.g. GPIB0::5::INSTR\n"
+    "  GPIB[board]::address[::INSTR]              %BOARD%, e.g. GPIB0::5::INSTR\n"
     "  TCPIP[n]::host[:port]::device[::INSTR]     a VXI-11 LAN-GPIB gateway, e.g.\n"
     "                                             TCPIP0::192.168.1.40::gpib0,5::INSTR\n"
     "                                             (\":port\" is this program's addition)\n"
@@ -27,6 +29,14 @@ const char* const kResourceForms =
     "  PRLGX-ASRL::serial port::address::INSTR    the same with the scope's address\n"
     "  PRLGX-TCPIP::host[::port]::address::INSTR  (this program's own form)\n"
     "  SIM[board]::address[::INSTR]               the simulated scope, e.g. SIM::5::INSTR\n";
+
+}  // namespace
+
+std::string Resource_forms() {
+    std::string forms = kResourceForms;
+    forms.replace(forms.find("%BOARD%"), 7, Board_driver_texts().board_phrase);
+    return forms;
+}
 
 namespace {
 
@@ -73,7 +83,7 @@ struct Reader {
 
     ResourceReading refuse(const std::string& why) const {
         return {std::nullopt, "\"" + text + "\" is not a resource this program can use: " + why +
-                                  ".\nAccepted forms:\n" + kResourceForms};
+                                  ".\nAccepted forms:\n" + Resource_forms()};
     }
 };
 

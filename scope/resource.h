@@ -26,7 +26,7 @@ struct Resource {
 };
 
 // The accepted forms, one per line, for messages and --help.
-extern const char* const kResourceForms;
+std::string Resource_forms();
 
 // A resource string read, or the message that refuses it: it quotes the string, says what is
 // wrong and lists the accepted forms. `address` is the scope's address for the forms that name

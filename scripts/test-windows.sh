@@ -102,6 +102,15 @@ same_traffic() { diff <(traffic "$scratch/linux/traffic.log") <(traffic "$scratc
 check "the bus traffic equals the Linux program's" same_traffic
 printed() { tr -d '\r' <"$scratch/windows/stdout.txt" | grep -qxF "$1"; }
 check "the capture prints c:\\junk\\waveform1_data.dat" printed 'c:\junk\waveform1_data.dat'
+# The help names what a Windows user has: NI-488.2, the DLLs, a COM port, c:\junk\.
+help_names_windows() {
+  local text
+  text=$(wine "$build/dist/hp54200a.exe" --help | tr -d '\r')
+  grep -qF 'the NI-488.2 board 0' <<<"$text" && grep -qF 'hp54200a_sim.dll' <<<"$text" &&
+    grep -qF 'PROLOGIX_PORT=COM3' <<<"$text" && grep -qF 'c:\junk\ ' <<<"$text" &&
+    ! grep -qE 'linux-gpib|\.so\b|/dev/' <<<"$text"
+}
+check "--help names NI-488.2, the DLLs, COM3 and c:\junk\, nothing of Linux" help_names_windows
 wine_stop
 
 # ---- 4. The installer -----------------------------------------------------------------------------

@@ -142,7 +142,7 @@ TEST(ResourceStrings, RefusedFormsQuoteTheStringAndShowTheAcceptedForms) {
         EXPECT_EQ(r.refusal.rfind("\"" + std::string(text) + "\" is not a resource", 0), 0u)
             << r.refusal;
         EXPECT_NE(r.refusal.find(reason), std::string::npos) << r.refusal;
-        EXPECT_NE(r.refusal.find(scope::kResourceForms), std::string::npos);
+        EXPECT_NE(r.refusal.find(scope::Resource_forms()), std::string::npos);
     }
 }
 
