@@ -95,14 +95,14 @@ window_shows() {
   return 1
 }
 host_menu_untouched() {
-  ! grep -rlsF 'HP 54200A' "${XDG_DATA_HOME:-$HOME/.local/share}/applications" \
-    "${XDG_CONFIG_HOME:-$HOME/.config}/menus"
+  ! grep -rlsF 'HP 54200A' "${XDG_DATA_HOME:-$wine_host_home/.local/share}/applications" \
+    "${XDG_CONFIG_HOME:-$wine_host_home/.config}/menus" "$HOME/.local/share/applications"
 }
 installed_checks() {
   check "the installed files are dist's, Uninstall.exe and hp54200a.ico" installed_files_match
-  check "Start menu: HP 54200A.lnk runs hp54200a.exe --choose-connection" \
+  check "Start menu: HP 54200A.lnk runs hp54200a.exe --choose-connection in Documents" \
     shortcut_has "$menu/HP 54200A.lnk" 'C:\Program Files\HP 54200A\hp54200a.exe' \
-    '--choose-connection'
+    '--choose-connection' '%USERPROFILE%\Documents'
   check "Start menu: HP 54200A (simulated scope).lnk runs hp54200a.exe --resource SIM::5::INSTR" \
     shortcut_has "$menu/HP 54200A (simulated scope).lnk" \
     'C:\Program Files\HP 54200A\hp54200a.exe' '--resource SIM::5::INSTR'

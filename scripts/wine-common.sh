@@ -3,7 +3,7 @@
 # its own for the program's windows.
 #
 #   source scripts/wine-common.sh
-#   wine_new_prefix DIR [--fonts]   # WINEPREFIX=DIR, made afresh
+#   wine_new_prefix DIR [--fonts]   # WINEPREFIX=DIR and HOME=DIR-home, made afresh
 #   wine_start_xvfb                 # DISPLAY=:N, a free display; stopped by wine_stop
 #   ...
 #   wine_stop                       # ends the prefix's processes and the X server
@@ -14,13 +14,18 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 export WINEDEBUG=-all
 export WINEARCH=win64
 wine_xvfb_pid=
+# A new prefix links its Documents, Desktop ... folders to the home folder's: the scripts give
+# wine a home folder of their own beside the prefix, so that nothing lands in the user's.
+wine_host_home=${wine_host_home:-$HOME}
 
 # wine_new_prefix DIR [--fonts]: a new prefix in DIR. With --fonts, the Liberation fonts (the
 # files that fontconfig gives the Linux build for Arial, Times New Roman and Courier New) are
 # installed in it under those Windows names, so that text is measured alike on both systems.
 wine_new_prefix() {
   export WINEPREFIX=$1
-  rm -rf "$WINEPREFIX"
+  export HOME="$1-home"
+  rm -rf "$WINEPREFIX" "$HOME"
+  mkdir -p "$HOME"
   wineboot -i >/dev/null 2>&1
   wineserver -w
   [ "${2:-}" = --fonts ] || return 0

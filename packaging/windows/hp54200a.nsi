@@ -109,7 +109,11 @@ Section "Install"
 !endif
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
-  ; The working folder of the shortcuts is $INSTDIR (the last SetOutPath).
+  ; The shortcuts start the program in the user's Documents folder, where the metafile
+  ; vistrel.wmf is written (the program writes it into its current folder, and Program Files is
+  ; not writable for users). The shell expands the variable when the shortcut is opened; $OUTDIR
+  ; is set directly, as SetOutPath would make a folder of that name.
+  StrCpy $OUTDIR "%USERPROFILE%\Documents"
   CreateDirectory "${MENUDIR}"
   CreateShortcut "${MENUDIR}\${PRODUCT}.lnk" "$INSTDIR\${EXE}" "--choose-connection" \
     "${SHORTCUT_ICON}" 0 SW_SHOWNORMAL "" "Display and control an HP 54200A oscilloscope over GPIB"
