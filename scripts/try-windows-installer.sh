@@ -34,6 +34,7 @@ program_files="$WINEPREFIX/drive_c/Program Files/HP 54200A"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/HP 54200A"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\hp54200a'
 install_key='HKLM\Software\hp54200a'
+junk="$WINEPREFIX/drive_c/junk"
 log="$build/wine-installer.log"
 : >"$log"
 
@@ -100,6 +101,7 @@ host_menu_untouched() {
 }
 installed_checks() {
   check "the installed files are dist's, Uninstall.exe and hp54200a.ico" installed_files_match
+  check "the text files' folder C:\\junk exists" test -d "$junk"
   check "Start menu: HP 54200A.lnk runs hp54200a.exe --choose-connection in Documents" \
     shortcut_has "$menu/HP 54200A.lnk" 'C:\Program Files\HP 54200A\hp54200a.exe' \
     '--choose-connection' '%USERPROFILE%\Documents'
@@ -157,7 +159,16 @@ check "the folder C:\\Program Files\\HP 54200A is gone" absent "$program_files"
 check "the Start-menu folder and shortcuts are gone" absent "$menu"
 check "the Uninstall key is gone" reg_absent "$uninstall_key"
 check "the $install_key key is gone" reg_absent "$install_key"
+check "C:\\junk, made by the installer and empty, is gone" absent "$junk"
 check "nothing in the host's desktop menu" host_menu_untouched
+
+echo "- the text files kept"
+wine "$setup" /S >>"$log" 2>&1
+wineserver -w
+echo data >"$junk/waveform1_data.dat"
+check "the uninstaller exits 0" wine 'C:\Program Files\HP 54200A\Uninstall.exe' /S
+wineserver -w
+check "C:\\junk\\waveform1_data.dat is kept" test -f "$junk/waveform1_data.dat"
 
 echo "try-windows-installer: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -122,6 +122,14 @@ Section "Install"
     "The operator's screen on the simulated HP 54200A"
 
   WriteRegStr HKLM "${REGKEY}" "InstallDir" "$INSTDIR"
+
+  ; The program's text files go to the fixed folder c:\junk, which must exist: made here when
+  ; missing (users may write in it, as in any folder made at the root of C:), and remembered,
+  ; so that the uninstaller removes it again when nothing is left in it.
+  ${IfNot} ${FileExists} "C:\junk\*.*"
+    CreateDirectory "C:\junk"
+    WriteRegDWORD HKLM "${REGKEY}" "MadeDataFolder" 1
+  ${EndIf}
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayName" "${PRODUCT} operator's screen"
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTKEY}" "Publisher" "${PUBLISHER}"
@@ -144,6 +152,11 @@ Section "Uninstall"
   Delete "$INSTDIR\Uninstall.exe"
   ; Only when empty: files someone else put there stay.
   RMDir "$INSTDIR"
+
+  ReadRegDWORD $0 HKLM "${REGKEY}" "MadeDataFolder"
+  ${If} $0 == 1
+    RMDir "C:\junk"
+  ${EndIf}
 
   DeleteRegKey HKLM "${UNINSTKEY}"
   DeleteRegKey HKLM "${REGKEY}"
