@@ -153,6 +153,9 @@ wineserver -w
 installed_checks
 
 echo "- silent uninstall"
+# A connection saved by the Connection dialog, as QSettings keeps it on Windows.
+wine reg add 'HKCU\Software\hp54200a\hp54200a\connection' /v resource /d SIM::5::INSTR /f \
+  >>"$log" 2>&1
 check "the uninstaller exits 0" wine 'C:\Program Files\HP 54200A\Uninstall.exe' /S
 wineserver -w
 check "the folder C:\\Program Files\\HP 54200A is gone" absent "$program_files"
@@ -160,6 +163,7 @@ check "the Start-menu folder and shortcuts are gone" absent "$menu"
 check "the Uninstall key is gone" reg_absent "$uninstall_key"
 check "the $install_key key is gone" reg_absent "$install_key"
 check "C:\\junk, made by the installer and empty, is gone" absent "$junk"
+check "the saved connection (HKCU\\Software\\hp54200a) is gone" reg_absent 'HKCU\Software\hp54200a'
 check "nothing in the host's desktop menu" host_menu_untouched
 
 echo "- the text files kept"

@@ -160,4 +160,6 @@ Section "Uninstall"
 
   DeleteRegKey HKLM "${UNINSTKEY}"
   DeleteRegKey HKLM "${REGKEY}"
+  ; The connection the Connection dialog saved, for the user who uninstalls.
+  DeleteRegKey HKCU "${REGKEY}"
 SectionEnd
