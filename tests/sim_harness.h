@@ -6,8 +6,6 @@
 // take effect at the next connection.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -17,7 +15,8 @@
 #include <utility>
 #include <vector>
 
-extern char** environ;
+#include "platform/environment.h"
+#include "portable.h"
 
 namespace sim_harness {
 
@@ -88,14 +87,7 @@ class SimHarness {
   public:
     SimHarness(std::initializer_list<std::pair<std::string, std::string>> settings = {}) {
         clear_settings();
-        std::string dir = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp";
-        std::string templ = dir + "/hp_sim_log_XXXXXX";
-        std::vector<char> name(templ.begin(), templ.end());
-        name.push_back('\0');
-        const int fd = mkstemp(name.data());
-        if (fd >= 0)
-            close(fd);
-        log_path_ = name.data();
+        log_path_ = portable::Make_temp_file("hp_sim_log_");
         set("HP_SIM_LOG", log_path_);
         for (const auto& [key, value] : settings) set(key, value);
     }
@@ -108,9 +100,9 @@ class SimHarness {
 
     // Full name, e.g. set("HP_SIM_CH1_SHAPE", "square").
     void set(const std::string& name, const std::string& value) {
-        setenv(name.c_str(), value.c_str(), 1);
+        platform::Set_environment_variable(name, value);
     }
-    void unset(const std::string& name) { unsetenv(name.c_str()); }
+    void unset(const std::string& name) { platform::Unset_environment_variable(name); }
 
     const std::string& log_path() const { return log_path_; }
 
@@ -153,14 +145,10 @@ class SimHarness {
 
     // Every HP_SIM_* variable except the two that locate the simulator itself.
     static void clear_settings() {
-        std::vector<std::string> names;
-        for (char** env = environ; env != nullptr && *env != nullptr; ++env) {
-            std::string entry(*env);
-            std::string name = entry.substr(0, entry.find('='));
+        for (const auto& name : portable::Environment_names()) {
             if (name.rfind("HP_SIM_", 0) == 0 && name != "HP_SIM_LIBRARY" && name != "HP_SIM_DIR")
-                names.push_back(name);
+                platform::Unset_environment_variable(name);
         }
-        for (const auto& n : names) unsetenv(n.c_str());
     }
 };
 

@@ -3,6 +3,8 @@
 // CTest, and the sanitizer settings, which the runtimes read before main.
 #include <cstdlib>
 
+#include "platform/environment.h"
+
 extern "C" const char* __lsan_default_suppressions() {
     // Leaks inside system libraries that the test programs load, named one by one.
     return "leak:libfontconfig.so\n"
@@ -15,14 +17,20 @@ extern "C" const char* __ubsan_default_options() {
 
 namespace {
 
+// Leaves a variable the caller has set as it is.
+void Set_default(const char* name, const char* value) {
+    if (std::getenv(name) == nullptr)
+        platform::Set_environment_variable(name, value);
+}
+
 const bool environment_set = [] {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("HP_SIM_LIBRARY", HP_SIM_LIBRARY_PATH, 0);
-    setenv("HP_SIM_DIR", HP_SIM_DIR_PATH, 0);
-    setenv("HP_BUILD_DIR", HP_BUILD_DIR_PATH, 0);
-    setenv("HP_TESTS_DIR", HP_TESTS_DIR_PATH, 0);
-    setenv("HP_SOURCE_DIR", HP_SOURCE_DIR_PATH, 0);
-    setenv("HP54200A_VERSION", HP54200A_VERSION_TEXT, 0);
+    Set_default("QT_QPA_PLATFORM", "offscreen");
+    Set_default("HP_SIM_LIBRARY", HP_SIM_LIBRARY_PATH);
+    Set_default("HP_SIM_DIR", HP_SIM_DIR_PATH);
+    Set_default("HP_BUILD_DIR", HP_BUILD_DIR_PATH);
+    Set_default("HP_TESTS_DIR", HP_TESTS_DIR_PATH);
+    Set_default("HP_SOURCE_DIR", HP_SOURCE_DIR_PATH);
+    Set_default("HP54200A_VERSION", HP54200A_VERSION_TEXT);
     return true;
 }();
 

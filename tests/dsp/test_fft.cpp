@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -240,7 +241,7 @@ TEST_F(Spectrum, ShortRecordsRepeatTheirLastUsedSampleLongOnesAreCut) {
 TEST_F(Spectrum, SineOfFourPeriodsPeaksAtItsBin) {
     const double xinc = 2e-6;
     Set_record(2, 1025, xinc,
-               [](int j) { return 0.8 * std::sin(2 * M_PI * 4 * (j - 1) / 1024.0); });
+               [](int j) { return 0.8 * std::sin(2 * std::numbers::pi * 4 * (j - 1) / 1024.0); });
     model::Waveforms[2].volts[1025] = 1e6;  // one beyond the transform: must not count
     dsp::Compute_spectrum(2);
     const auto& s = dsp::Spectra[2];

@@ -5,16 +5,17 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "model/waveform.h"
+#include "platform/environment.h"
+#include "portable.h"
 #include "recording_platform.h"
 #include "scope/gpib_driver.h"
+#include "scope/library_loader.h"
 #include "scope/scope_link.h"
 #include "sim_harness.h"
 
@@ -25,12 +26,7 @@ namespace testing_support {
 inline std::string Simulator_path() {
     if (const char* p = std::getenv("HP_SIM_LIBRARY"); p != nullptr && *p != '\0')
         return p;
-    char exe[PATH_MAX] = {};
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0)
-        return {};
-    const std::string path(exe, static_cast<size_t>(n));
-    return path.substr(0, path.rfind('/')) + "/../sim/libhp54200a_sim.so";
+    return portable::Program_folder() + "/../sim/" + scope::Library_file_name("libhp54200a_sim.so");
 }
 
 class SimLinkTest : public ::testing::Test {
@@ -40,8 +36,8 @@ class SimLinkTest : public ::testing::Test {
 
     void SetUp() override {
         const std::string sim = Simulator_path();
-        ASSERT_EQ(access(sim.c_str(), R_OK), 0) << "no simulated scope at " << sim;
-        setenv("GPIB_LIBRARY", sim.c_str(), 1);
+        ASSERT_TRUE(std::filesystem::is_regular_file(sim)) << "no simulated scope at " << sim;
+        platform::Set_environment_variable("GPIB_LIBRARY", sim);
         scope::Link = scope::LinkState{};
         model::Preamble = model::TPreamble{};
         model::Byte_format = false;
@@ -49,7 +45,7 @@ class SimLinkTest : public ::testing::Test {
     }
     void TearDown() override {
         scope::Release_gpib_library();
-        unsetenv("GPIB_LIBRARY");
+        platform::Unset_environment_variable("GPIB_LIBRARY");
     }
 
     // Opens the connection with the settings made so far and forgets its traffic.

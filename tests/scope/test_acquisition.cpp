@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -250,7 +251,7 @@ TEST_F(AcquisitionTest, ChannelRecordHoldsTheConfiguredSignal) {
         for (int j = 1; j <= 500; ++j) {
             const double t = w.time[j];  // sample j lies one increment after time j - 1
             EXPECT_NEAR(t, -2.5e-3 + j * 1e-5, 1e-15);
-            ASSERT_NEAR(w.volts[j], std::sin(2 * M_PI * 1000.0 * t), c.tolerance) << j;
+            ASSERT_NEAR(w.volts[j], std::sin(2 * std::numbers::pi * 1000.0 * t), c.tolerance) << j;
         }
         const auto& s = dsp::Spectra[1];
         int peak = 2;

@@ -16,8 +16,8 @@ using testing_support::SimLinkTest;
 class BusAddressTest : public SimLinkTest {
   protected:
     void TearDown() override {
-        unsetenv("GPIB_BOARD");
-        unsetenv("GPIB_ADDRESS");
+        platform::Unset_environment_variable("GPIB_BOARD");
+        platform::Unset_environment_variable("GPIB_ADDRESS");
         scope::Bus = scope::BusAddress{};
         SimLinkTest::TearDown();
     }
@@ -43,10 +43,10 @@ TEST_F(BusAddressTest, ValuesTakenAndRefused) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.variable) + "=" + (c.value ? c.value : "(unset)"));
-        unsetenv("GPIB_BOARD");
-        unsetenv("GPIB_ADDRESS");
+        platform::Unset_environment_variable("GPIB_BOARD");
+        platform::Unset_environment_variable("GPIB_ADDRESS");
         if (c.value != nullptr)
-            setenv(c.variable, c.value, 1);
+            platform::Set_environment_variable(c.variable, c.value);
         const scope::BusAddressReading r = scope::Read_bus_address();
         if (c.board < 0) {
             ASSERT_TRUE(r.refusal.has_value());
@@ -73,7 +73,7 @@ TEST_F(BusAddressTest, RefusalStopsBeforeAnyDriverCall) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.variable);
-        setenv(c.variable, c.value, 1);
+        platform::Set_environment_variable(c.variable, c.value);
         rec.platform.boxes.clear();
         rec.platform.stops = 0;
         ::testing::internal::CaptureStderr();
@@ -86,13 +86,13 @@ TEST_F(BusAddressTest, RefusalStopsBeforeAnyDriverCall) {
         EXPECT_EQ(rec.platform.stops, 1);
         EXPECT_FALSE(scope::Gpib_library_loaded());
         EXPECT_TRUE(harness.calls().empty());
-        unsetenv(c.variable);
+        platform::Unset_environment_variable(c.variable);
     }
 }
 
 TEST_F(BusAddressTest, ConfiguredAddressReachesIbdevAndUnsetRestoresTheDefault) {
     harness.set("HP_SIM_ADDRESS", "7");
-    setenv("GPIB_ADDRESS", "7", 1);
+    platform::Set_environment_variable("GPIB_ADDRESS", "7");
     scope::Configure_bus_address();
     scope::initialize_hp54200A();
     EXPECT_TRUE(scope::Link.Scope_initialized);
@@ -102,7 +102,7 @@ TEST_F(BusAddressTest, ConfiguredAddressReachesIbdevAndUnsetRestoresTheDefault) 
     EXPECT_EQ(log[1].args, "board=0 pad=7 sad=0 tmo=12 eot=1 eos=0");
 
     // Nobody answers at the factory address now: the program's default finds no listener.
-    unsetenv("GPIB_ADDRESS");
+    platform::Unset_environment_variable("GPIB_ADDRESS");
     scope::Configure_bus_address();
     EXPECT_EQ(scope::Bus.primary_address, 5);
     EXPECT_EQ(scope::Bus.board, 0);
@@ -115,10 +115,10 @@ TEST_F(BusAddressTest, ConfiguredAddressReachesIbdevAndUnsetRestoresTheDefault) 
 // The real stop: an exit with status 1 and the refusal on standard error.
 TEST(BusAddressDeathTest, RefusedValueEndsTheProcess) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    setenv("GPIB_ADDRESS", "42", 1);
+    platform::Set_environment_variable("GPIB_ADDRESS", "42");
     EXPECT_EXIT(scope::Configure_bus_address(), ::testing::ExitedWithCode(1),
                 "GPIB_ADDRESS=\"42\" is not a valid GPIB primary address");
-    unsetenv("GPIB_ADDRESS");
+    platform::Unset_environment_variable("GPIB_ADDRESS");
 }
 
 }  // namespace

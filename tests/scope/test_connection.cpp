@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "portable.h"
 #include "support_sim_link.h"
 
 namespace {
@@ -14,8 +15,21 @@ using testing_support::SimLinkTest;
 using Strings = std::vector<std::string>;
 
 std::string Sim_variant(const std::string& suffix) {
-    return std::string(std::getenv("HP_SIM_DIR")) + "/libhp54200a_sim" + suffix + ".so";
+    return std::string(std::getenv("HP_SIM_DIR")) + "/" +
+           scope::Library_file_name("libhp54200a_sim" + suffix + ".so");
 }
+
+// A library file that is not there and a file that is no library, named as the system names
+// them, with the loader's words: dlerror's in full; of Windows's, whose wording follows the
+// system's language, the error number.
+const std::string missing_library =
+    portable::windows ? "C:\\nonexistent\\gpib.dll" : "/nonexistent/libgpib.so.0";
+const std::string not_a_library =
+    portable::windows ? std::string(std::getenv("HP_TESTS_DIR")) + "\\CMakeLists.txt"
+                      : "/etc/hostname";
+const std::string missing_dlerror =
+    portable::windows ? "" : missing_library + ": cannot open shared object file";
+const std::string not_a_library_dlerror = portable::windows ? "" : not_a_library + ": ";
 
 class ConnectionTest : public SimLinkTest {
   protected:
@@ -143,16 +157,18 @@ TEST_F(ConnectionTest, BindingFailures) {
         std::string library;
         const char* box;
         bool loaded_then_released;
-        std::string diagnostic;  // the line on standard error, up to the loader's own words
+        std::string diagnostic;          // the line on standard error, up to the loader's own words
+        std::string windows_error = "";  // then, on Windows, the error number
     };
     const std::string no_load = "hp54200a: cannot load the GPIB driver library ";
     const std::string lacks = "hp54200a: the GPIB driver library ";
     const Case cases[] = {
-        {"MissingFile", "/nonexistent/libgpib.so.0", "LoadLibrary FAILED!", false,
-         no_load + "/nonexistent/libgpib.so.0 (from GPIB_LIBRARY): /nonexistent/libgpib.so.0: "
-                   "cannot open shared object file"},
-        {"NotALibrary", "/etc/hostname", "LoadLibrary FAILED!", false,
-         no_load + "/etc/hostname (from GPIB_LIBRARY): /etc/hostname: "},
+        {"MissingFile", missing_library, "LoadLibrary FAILED!", false,
+         no_load + missing_library + " (from GPIB_LIBRARY): " + missing_dlerror,
+         portable::windows ? "(error 126)" : ""},
+        {"NotALibrary", not_a_library, "LoadLibrary FAILED!", false,
+         no_load + not_a_library + " (from GPIB_LIBRARY): " + not_a_library_dlerror,
+         portable::windows ? "(error 193)" : ""},
         {"LacksWaitSRQ", Sim_variant("_no_waitsrq"), "GetProcAddresses FAILED!", true,
          lacks + Sim_variant("_no_waitsrq") + " lacks WaitSRQ\n"},
         {"LacksEveryStatusForm", Sim_variant("_no_status"), "GetProcAddresses FAILED!", true,
@@ -162,7 +178,7 @@ TEST_F(ConnectionTest, BindingFailures) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        setenv("GPIB_LIBRARY", c.library.c_str(), 1);
+        platform::Set_environment_variable("GPIB_LIBRARY", c.library);
         harness.clear_log();
         rec.platform.boxes.clear();
         rec.platform.stops = 0;
@@ -170,6 +186,8 @@ TEST_F(ConnectionTest, BindingFailures) {
         Expect_stop();
         const std::string diagnostics = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(diagnostics.substr(0, c.diagnostic.size()), c.diagnostic);
+        EXPECT_NE(diagnostics.find(c.windows_error, c.diagnostic.size()), std::string::npos)
+            << diagnostics;
         EXPECT_EQ(std::count(diagnostics.begin(), diagnostics.end(), '\n'), 1) << diagnostics;
         EXPECT_EQ(Box_texts(), Strings{c.box});
         EXPECT_FALSE(scope::Gpib_library_loaded());
@@ -184,7 +202,7 @@ TEST_F(ConnectionTest, EachStatusFormIsRead) {
     // them instead of the accessors would refuse the device at ibdev.
     for (const char* suffix : {"", "_thread_status", "_plain_status"}) {
         SCOPED_TRACE(suffix);
-        setenv("GPIB_LIBRARY", Sim_variant(suffix).c_str(), 1);
+        platform::Set_environment_variable("GPIB_LIBRARY", Sim_variant(suffix));
         scope::Link = scope::LinkState{};
         scope::initialize_hp54200A();
         EXPECT_TRUE(scope::Link.Scope_initialized);
@@ -204,13 +222,14 @@ TEST_F(ConnectionTest, EachStatusFormIsRead) {
 }
 
 TEST_F(ConnectionTest, EmptyLibraryNameFallsBackToTheDriversDefault) {
-    // No Linux GPIB driver is installed on the test machines, so the default name fails to load.
-    setenv("GPIB_LIBRARY", "", 1);
+    // No GPIB driver is installed on the test machines, so the default names fail to load.
+    platform::Set_environment_variable("GPIB_LIBRARY", "");
     ::testing::internal::CaptureStderr();
     Expect_stop();
+    const std::string defaults = portable::windows ? "GPIB-32.DLL or ni4882.dll" : "libgpib.so.0";
     EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind(
-                  "hp54200a: cannot load the GPIB driver library libgpib.so.0 (the default; set "
-                  "GPIB_LIBRARY to use another): ",
+                  "hp54200a: cannot load the GPIB driver library " + defaults +
+                      " (the default; set GPIB_LIBRARY to use another): ",
                   0),
               0u);
     EXPECT_EQ(Box_texts(), Strings{"LoadLibrary FAILED!"});
@@ -340,17 +359,27 @@ TEST(ConnectionDeathTest, FatalErrorEndsTheProcess) {
     // Forked at the point of the check, so the child writes to this test's traffic log.
     GTEST_FLAG_SET(death_test_style, "fast");
     sim_harness::SimHarness harness({{"HP_SIM_TIMEOUT_READ", "1"}});
-    setenv("GPIB_LIBRARY", std::getenv("HP_SIM_LIBRARY"), 1);
+    // Where there is no fork (Windows), the child runs this test again from its start, with a
+    // harness of its own: it writes to its parent's log instead, named in the environment. The
+    // check of the log comes last, where no child gets.
+    if (const char* parent_log = std::getenv("HP_DEATH_TEST_LOG")) {
+        std::remove(harness.log_path().c_str());
+        harness.set("HP_SIM_LOG", parent_log);
+    } else {
+        platform::Set_environment_variable("HP_DEATH_TEST_LOG", harness.log_path());
+    }
+    platform::Set_environment_variable("GPIB_LIBRARY", missing_library);
+    EXPECT_EXIT(scope::initialize_hp54200A(), ::testing::ExitedWithCode(1), "LoadLibrary FAILED!");
+
+    platform::Set_environment_variable("GPIB_LIBRARY", std::getenv("HP_SIM_LIBRARY"));
     EXPECT_EXIT(scope::initialize_hp54200A(), ::testing::ExitedWithCode(1),
                 "Unable to read from device  ibsta = \\$C100  iberr = 6");
+    platform::Unset_environment_variable("GPIB_LIBRARY");
+    platform::Unset_environment_variable("HP_DEATH_TEST_LOG");
     const Strings calls = harness.calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[calls.size() - 2], "ibonl");
     EXPECT_EQ(calls.back(), "unload");
-
-    setenv("GPIB_LIBRARY", "/nonexistent/libgpib.so.0", 1);
-    EXPECT_EXIT(scope::initialize_hp54200A(), ::testing::ExitedWithCode(1), "LoadLibrary FAILED!");
-    unsetenv("GPIB_LIBRARY");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_checks.h"
+#include "portable.h"
 #include "recording_platform.h"
 #include "scope/gpib_driver.h"
 #include "sim_harness.h"
@@ -63,8 +64,8 @@ TEST(FuzzCorpus, PreambleSeedsKeepThePreambleSound) {
 TEST(FuzzCorpus, ReplySeedsTrimInsideTheirBounds) {
     testing_support::RecordedPlatform rec;
     const std::string sim = testing_support::Simulator_path();
-    ASSERT_EQ(access(sim.c_str(), R_OK), 0) << "no simulated scope at " << sim;
-    setenv("GPIB_LIBRARY", sim.c_str(), 1);
+    ASSERT_TRUE(fs::is_regular_file(sim)) << "no simulated scope at " << sim;
+    platform::Set_environment_variable("GPIB_LIBRARY", sim);
     const auto seeds = Seeds("reply_trim");
     ASSERT_GE(seeds.size(), 5u) << Corpus("reply_trim");
     for (const auto& [name, bytes] : seeds) {
@@ -74,6 +75,10 @@ TEST(FuzzCorpus, ReplySeedsTrimInsideTheirBounds) {
         // as a shorter reply.
         const std::size_t sent =
             std::min(in.reply.size(), static_cast<std::size_t>(std::max(in.reported, 0)));
+        // An empty value removes a variable on Windows: the simulator cannot be told to answer
+        // with nothing there.
+        if (portable::windows && sent == 0)
+            continue;
         sim_harness::SimHarness harness({{"HP_SIM_REPLY_ID", Escaped(in.reply.substr(0, sent))}});
         scope::Load_gpib_library();
         scope::Link.Device = scope::Call_ibdev(0, 5, 0, 12, 1, 0);
@@ -83,7 +88,7 @@ TEST(FuzzCorpus, ReplySeedsTrimInsideTheirBounds) {
         fuzzing::Check_trimmed(in, std::min<std::size_t>(sent, 1024), scope::Ibcnt());
         scope::Release_gpib_library();
     }
-    unsetenv("GPIB_LIBRARY");
+    platform::Unset_environment_variable("GPIB_LIBRARY");
 }
 
 }  // namespace

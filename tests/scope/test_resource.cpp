@@ -7,6 +7,7 @@
 #include <chrono>
 #include <map>
 
+#include "portable.h"
 #include "scope/probe.h"
 #include "scope/resource.h"
 #include "scope/support_sim_link.h"
@@ -24,11 +25,15 @@ std::string Locate(const std::string& file) {
     return "/drivers/" + file;
 }
 
+// Serial ports, named as the system names them.
+const std::string usb_port = portable::windows ? "COM3" : "/dev/ttyUSB0";
+const std::string acm_port = portable::windows ? "\\\\.\\COM10" : "/dev/ttyACM1";
+
 TEST(ResourceStrings, AcceptedFormsMapToTheirDriverSettings) {
     struct Case {
-        const char* text;
+        std::string text;
         std::optional<int> address;  // --address
-        const char* canonical;
+        std::string canonical;
         Map settings;
     };
     const Case cases[] = {
@@ -64,20 +69,20 @@ TEST(ResourceStrings, AcceptedFormsMapToTheirDriverSettings) {
           {"GPIB_ADDRESS", "5"},
           {"VXI11_HOST", "10.0.0.2"},
           {"VXI11_DEVICE", "inst0"}}},
-        {"PRLGX-ASRL::/dev/ttyUSB0::INTFC",
+        {"PRLGX-ASRL::" + usb_port + "::INTFC",
          9,
-         "PRLGX-ASRL::/dev/ttyUSB0::9::INSTR",
+         "PRLGX-ASRL::" + usb_port + "::9::INSTR",
          {{"GPIB_LIBRARY", "/drivers/libgpib_prologix.so"},
           {"GPIB_BOARD", "0"},
           {"GPIB_ADDRESS", "9"},
-          {"PROLOGIX_PORT", "/dev/ttyUSB0"}}},
-        {"PRLGX-ASRL::/dev/ttyACM1::INTFC",
+          {"PROLOGIX_PORT", usb_port}}},
+        {"PRLGX-ASRL::" + acm_port + "::INTFC",
          {},
-         "PRLGX-ASRL::/dev/ttyACM1::5::INSTR",
+         "PRLGX-ASRL::" + acm_port + "::5::INSTR",
          {{"GPIB_LIBRARY", "/drivers/libgpib_prologix.so"},
           {"GPIB_BOARD", "0"},
           {"GPIB_ADDRESS", "5"},
-          {"PROLOGIX_PORT", "/dev/ttyACM1"}}},
+          {"PROLOGIX_PORT", acm_port}}},
         {"prlgx-tcpip::192.168.1.50::INTFC",
          {},
          "PRLGX-TCPIP::192.168.1.50::5::INSTR",
@@ -109,18 +114,19 @@ TEST(ResourceStrings, AcceptedFormsMapToTheirDriverSettings) {
         const scope::ResourceReading back = scope::Parse_resource(c.canonical);
         ASSERT_TRUE(back.resource);
         EXPECT_EQ(As_map(scope::Driver_settings(*back.resource, Locate)), c.settings);
-        for (const auto& [name, value] : c.settings) setenv(name.c_str(), value.c_str(), 1);
+        for (const auto& [name, value] : c.settings)
+            platform::Set_environment_variable(name, value);
         if (c.settings.count("VXI11_DEVICE") == 0)
-            unsetenv("VXI11_DEVICE");
+            platform::Unset_environment_variable("VXI11_DEVICE");
         EXPECT_EQ(scope::Resource_in_environment(), c.canonical);
     }
     for (const char* name : {"GPIB_LIBRARY", "GPIB_BOARD", "GPIB_ADDRESS", "PROLOGIX_PORT",
                              "VXI11_HOST", "VXI11_DEVICE"})
-        unsetenv(name);
+        platform::Unset_environment_variable(name);
 }
 
 TEST(ResourceStrings, RefusedFormsQuoteTheStringAndShowTheAcceptedForms) {
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"", "it is empty"},
         {"ASRL3::INSTR", "names no interface"},
         {"GPIB0::5::96::INSTR", "no secondary address"},
@@ -129,18 +135,18 @@ TEST(ResourceStrings, RefusedFormsQuoteTheStringAndShowTheAcceptedForms) {
         {"GPIB0::INSTR", "give the board and the scope's primary address"},
         {"TCPIP0::host:99999::gpib0,5::INSTR", "optional port from 1 to 65535"},
         {"TCPIP0::host:0::gpib0,5::INSTR", "optional port from 1 to 65535"},
-        {"PRLGX-ASRL::ttyUSB0::INTFC", "device path, such as /dev/ttyUSB0"},
-        {"PRLGX-ASRL::/dev/ttyUSB0", "end an adapter's string with ::INTFC"},
+        {"PRLGX-ASRL::ttyUSB0::INTFC",
+         portable::windows ? "a COM port, such as COM3" : "device path, such as /dev/ttyUSB0"},
+        {"PRLGX-ASRL::" + usb_port, "end an adapter's string with ::INTFC"},
         {"PRLGX-TCPIP::host::65536::INTFC", "\"65536\" is not a TCP port"},
-        {"PRLGX-ASRL::/dev/ttyUSB0::31::INSTR", "\"31\" is not a primary address"},
+        {"PRLGX-ASRL::" + usb_port + "::31::INSTR", "\"31\" is not a primary address"},
         {"SIM::x::INSTR", "\"x\" is not a primary address"},
     };
     for (const auto& [text, reason] : cases) {
         SCOPED_TRACE(text);
         const scope::ResourceReading r = scope::Parse_resource(text);
         EXPECT_FALSE(r.resource);
-        EXPECT_EQ(r.refusal.rfind("\"" + std::string(text) + "\" is not a resource", 0), 0u)
-            << r.refusal;
+        EXPECT_EQ(r.refusal.rfind("\"" + text + "\" is not a resource", 0), 0u) << r.refusal;
         EXPECT_NE(r.refusal.find(reason), std::string::npos) << r.refusal;
         EXPECT_NE(r.refusal.find(scope::Resource_forms()), std::string::npos);
     }

@@ -1,15 +1,16 @@
-// Loads the simulated scope the way the program loads a GPIB driver (dlopen of $HP_SIM_LIBRARY,
-// or of a variant beside it) and offers its entry points with small conveniences for tests.
+// Loads the simulated scope the way the program loads a GPIB driver (the program's library
+// loader, of $HP_SIM_LIBRARY or of a variant beside it) and offers its entry points with small
+// conveniences for tests.
 #pragma once
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
+#include "portable.h"
 #include "scope/gpib_defs.h"
+#include "scope/library_loader.h"
 
 namespace sim_test {
 
@@ -17,9 +18,7 @@ namespace sim_test {
 inline std::string sim_dir() {
     if (const char* dir = std::getenv("HP_SIM_DIR"); dir != nullptr && *dir != '\0')
         return dir;
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return (exe.parent_path().parent_path() / "sim").string();
+    return portable::Program_folder() + "/../sim";
 }
 
 inline std::string sim_library_path(const std::string& variant = "") {
@@ -27,7 +26,8 @@ inline std::string sim_library_path(const std::string& variant = "") {
         if (const char* lib = std::getenv("HP_SIM_LIBRARY"); lib != nullptr && *lib != '\0')
             return lib;
     }
-    return sim_dir() + "/lib" + (variant.empty() ? "hp54200a_sim" : variant) + ".so";
+    return sim_dir() + "/" +
+           scope::Library_file_name("lib" + (variant.empty() ? "hp54200a_sim" : variant) + ".so");
 }
 
 struct SimDriver {
@@ -42,23 +42,29 @@ struct SimDriver {
     gpib::ibonl_fn ibonl = nullptr;
 
     explicit SimDriver(const std::string& path = sim_library_path()) {
-        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        std::string reason;
+        handle = scope::Open_library(path.c_str(), reason);
         if (handle == nullptr) {
-            ADD_FAILURE() << "cannot load " << path << ": " << dlerror();
+            ADD_FAILURE() << "cannot load " << path << ": " << reason;
             return;
         }
-        ibsta = static_cast<int*>(dlsym(handle, "user_ibsta"));
-        iberr = static_cast<int*>(dlsym(handle, "user_iberr"));
-        ibcnt = static_cast<int*>(dlsym(handle, "user_ibcnt"));
-        ibdev = reinterpret_cast<gpib::ibdev_fn>(dlsym(handle, "ibdev"));
-        ibclr = reinterpret_cast<gpib::ibclr_fn>(dlsym(handle, "ibclr"));
-        ibwrt = reinterpret_cast<gpib::ibwrt_fn>(dlsym(handle, "ibwrt"));
-        ibrd = reinterpret_cast<gpib::ibrd_fn>(dlsym(handle, "ibrd"));
-        ibonl = reinterpret_cast<gpib::ibonl_fn>(dlsym(handle, "ibonl"));
+        ibsta = symbol<int*>("user_ibsta");
+        iberr = symbol<int*>("user_iberr");
+        ibcnt = symbol<int*>("user_ibcnt");
+        ibdev = symbol<gpib::ibdev_fn>("ibdev");
+        ibclr = symbol<gpib::ibclr_fn>("ibclr");
+        ibwrt = symbol<gpib::ibwrt_fn>("ibwrt");
+        ibrd = symbol<gpib::ibrd_fn>("ibrd");
+        ibonl = symbol<gpib::ibonl_fn>("ibonl");
     }
     ~SimDriver() {
         if (handle != nullptr)
-            dlclose(handle);
+            scope::Close_library(handle);
+    }
+    // An export of the library, as a pointer of the type given (nullptr when it has none).
+    template <typename T>
+    T symbol(const char* name) const {
+        return reinterpret_cast<T>(scope::Library_export(handle, name));
     }
     SimDriver(const SimDriver&) = delete;
     SimDriver& operator=(const SimDriver&) = delete;

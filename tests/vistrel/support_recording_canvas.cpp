@@ -1,7 +1,6 @@
 // The recording canvas and paint box of the plotting unit's tests.
 #include "support_recording_canvas.h"
 
-#include <QGuiApplication>
 #include <cmath>
 #include <cstdio>
 
@@ -138,17 +137,6 @@ void RecordingPaintBox::repaint() {
     ++repaints;
     if (on_paint)
         on_paint();
-}
-
-void EnsureGuiApplication() {
-    if (QGuiApplication::instance() != nullptr)
-        return;
-    static int argc = 1;
-    static char name[] = "vistrel_tests";
-    static char* argv[] = {name, nullptr};
-    // Kept to the end of the process: destroying it among other statics at exit is not safe.
-    static QGuiApplication* app = new QGuiApplication(argc, argv);
-    (void)app;
 }
 
 }  // namespace testing_support

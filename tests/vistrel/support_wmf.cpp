@@ -1,9 +1,6 @@
 // Reading back the plotting unit's metafiles for the tests.
 #include "support_wmf.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#include "portable.h"
 
 namespace wmf_support {
 
@@ -92,8 +91,7 @@ SvgResult ConvertToSvg(const std::string& wmfPath) {
     const std::string fontMap = WriteFontMap(wmfPath + ".fontmap");
     const std::string command = "wmf2svg --wmf-gs-fontmap='" + fontMap + "' -o '" + svgPath +
                                 "' '" + wmfPath + "' 2>'" + errPath + "'";
-    const int raw = std::system(command.c_str());
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.status = portable::Run_command(command);
     const auto svg = ReadBytes(svgPath);
     result.svg.assign(svg.begin(), svg.end());
     const auto err = ReadBytes(errPath);
@@ -138,10 +136,9 @@ std::vector<std::string> TextContents(const std::string& svg) {
 }
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vmeta-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
+    path_ = portable::Make_temp_folder("vmeta-");
+    if (path_.empty())
         throw std::runtime_error("cannot make a temp dir");
-    path_ = pattern;
 }
 
 TempDir::~TempDir() {
