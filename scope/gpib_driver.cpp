@@ -90,6 +90,9 @@ const char* Error_name(int32_t iberr) {
 }  // namespace
 
 void Load_gpib_library() {
+    // Opening again releases the library bound before: one load per binding, so that a
+    // release leaves nothing of the driver in the process.
+    Release_gpib_library();
     ChosenLibrary chosen;
     std::string reason;
     if (!Bind_chosen_driver_library(Driver, chosen, reason)) {

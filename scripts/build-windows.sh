@@ -43,6 +43,8 @@ triplet=x86_64-w64-mingw32
 # The build machine's packages, installed only when missing.
 "$here/scripts/install-missing.sh" --with-recommends g++-mingw-w64-x86-64-posix cmake ninja-build \
   qt6-base-dev-tools
+# The test programs build GoogleTest from its sources.
+[ "$tests" = OFF ] || "$here/scripts/install-missing.sh" googletest
 
 # Qt for mingw-w64, unpacked afresh when the archive is newer than the last unpacking.
 if [ ! -f "$archive" ]; then
@@ -65,7 +67,7 @@ cmake -G Ninja -S "$here" -B "$out" \
   -DCMAKE_PREFIX_PATH="$prefix" -DQT_HOST_PATH=/usr \
   -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING="$tests" -DHP_VXI11=OFF -DHP_PROLOGIX=ON
 if [ "$tests" = ON ]; then
-  cmake --build "$out"
+  cmake --build "$out" --target hp54200a hp54200a_sim gpib_prologix windows_tests
 else
   cmake --build "$out" --target hp54200a hp54200a_sim gpib_prologix
 fi

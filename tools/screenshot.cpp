@@ -18,12 +18,13 @@
 #include "app/qt_dialogs.h"
 #include "app/radio_group.h"
 #include "dsp/eng_format.h"
+#include "platform/environment.h"
 #include "platform/platform.h"
 
 namespace {
 
 bool Dialog_picture(const char* path) {
-    setenv("HP_SIM_ADDRESS", "9", 1);
+    platform::Set_environment_variable("HP_SIM_ADDRESS", "9");
     app::ConnectionDialog dialog("SIM::5::INSTR", false,
                                  QCoreApplication::applicationDirPath().toStdString());
     dialog.show();
@@ -31,7 +32,7 @@ bool Dialog_picture(const char* path) {
     while (dialog.probe_running() || dialog.StopButton->isEnabled())
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     QApplication::processEvents();
-    unsetenv("HP_SIM_ADDRESS");
+    platform::Unset_environment_variable("HP_SIM_ADDRESS");
     if (!dialog.grab().save(QString::fromLocal8Bit(path))) {
         std::fprintf(stderr, "could not write %s\n", path);
         return false;

@@ -208,6 +208,7 @@ TEST_F(ConnectionTest, EachStatusFormIsRead) {
         EXPECT_TRUE(scope::Link.Scope_initialized);
         EXPECT_EQ(scope::Ibcnt(), 12);
         EXPECT_EQ(scope::Ibsta() & 0x2100, 0x2100);  // END and CMPL of the identity read
+        scope::Release_gpib_library();
 
         // A failing call reports through the same form.
         harness.set("HP_SIM_TIMEOUT_READ", "1");
@@ -233,6 +234,14 @@ TEST_F(ConnectionTest, EmptyLibraryNameFallsBackToTheDriversDefault) {
                   0),
               0u);
     EXPECT_EQ(Box_texts(), Strings{"LoadLibrary FAILED!"});
+}
+
+TEST_F(ConnectionTest, OpeningAgainHoldsTheLibraryOnce) {
+    // A second opening must not keep a second load of the driver: one release unloads it.
+    Connect();
+    Connect();
+    scope::Release_gpib_library();
+    EXPECT_EQ(harness.calls(), Strings{"unload"});
 }
 
 TEST_F(ConnectionTest, AutoscaleSendsWaitsAndLogs) {
