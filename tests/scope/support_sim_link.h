@@ -56,6 +56,27 @@ class SimLinkTest : public ::testing::Test {
         rec.status.lines.clear();
     }
 
+    // Through the driver chosen so far: the identity read's count and status as its status form
+    // reports them, then a read that times out reported through the same form, in its box.
+    void Expect_status_form_read() {
+        scope::Link = scope::LinkState{};
+        scope::initialize_hp54200A();
+        EXPECT_TRUE(scope::Link.Scope_initialized);
+        EXPECT_EQ(scope::Ibcnt(), 12);
+        EXPECT_EQ(scope::Ibsta() & 0x2100, 0x2100);  // END and CMPL of the identity read
+        scope::Release_gpib_library();
+
+        harness.set("HP_SIM_TIMEOUT_READ", "1");
+        rec.platform.boxes.clear();
+        ::testing::internal::CaptureStderr();
+        EXPECT_THROW(scope::initialize_hp54200A(), platform::ProgramStopped);
+        ::testing::internal::GetCapturedStderr();
+        ASSERT_FALSE(rec.platform.boxes.empty());
+        EXPECT_EQ(rec.platform.boxes[0].text,
+                  "Unable to read from device  ibsta = $C100  iberr = 6");
+        harness.unset("HP_SIM_TIMEOUT_READ");
+    }
+
     // The bus calls as short tokens: a write's text, "read <count asked>", "ibonl", "unload".
     std::vector<std::string> Traffic() const {
         std::vector<std::string> out;

@@ -117,21 +117,7 @@ TEST_F(DefaultLibraryTest, EachStatusFormIsReadThroughGpib32) {
     for (const char* variant : {"", "_thread_status", "_user_status", "_plain_status"}) {
         SCOPED_TRACE(variant);
         Driver(kGpib32, variant);
-        scope::Link = scope::LinkState{};
-        scope::initialize_hp54200A();
-        EXPECT_TRUE(scope::Link.Scope_initialized);
-        EXPECT_EQ(scope::Ibcnt(), 12);
-        EXPECT_EQ(scope::Ibsta() & 0x2100, 0x2100);  // END and CMPL of the identity read
-        scope::Release_gpib_library();
-        Expect_nothing_loaded();
-
-        harness.set("HP_SIM_TIMEOUT_READ", "1");
-        rec.platform.boxes.clear();
-        Expect_stop();
-        ASSERT_FALSE(rec.platform.boxes.empty());
-        EXPECT_EQ(rec.platform.boxes[0].text,
-                  "Unable to read from device  ibsta = $C100  iberr = 6");
-        harness.unset("HP_SIM_TIMEOUT_READ");
+        Expect_status_form_read();
         Expect_nothing_loaded();
     }
 }
