@@ -39,7 +39,8 @@ std::string Refusal_of_saved(const std::string& why) {
 
 std::string Driver_library(const std::string& linux_name, const std::string& program_dir) {
     namespace fs = std::filesystem;
-    const fs::path dir(program_dir);
+    // The folder's name is UTF-8, as Qt gives it (on Windows a path is not the code page's).
+    const fs::path dir(std::u8string(program_dir.begin(), program_dir.end()));
     const fs::path build_folder = linux_name == "libhp54200a_sim.so"    ? "sim"
                                   : linux_name == "libgpib_prologix.so" ? "adapters/prologix"
                                                                         : "adapters/vxi11";
@@ -48,10 +49,12 @@ std::string Driver_library(const std::string& linux_name, const std::string& pro
          {dir / ".." / "lib" / "hp54200a" / file_name, dir / ".." / build_folder / file_name,
           dir / build_folder / file_name, dir / file_name}) {
         std::error_code ec;
-        if (fs::is_regular_file(candidate, ec))
-            return fs::weakly_canonical(candidate, ec).string();
+        if (fs::is_regular_file(candidate, ec)) {
+            const std::u8string found = fs::weakly_canonical(candidate, ec).u8string();
+            return {found.begin(), found.end()};
+        }
     }
-    return std::string(HP_DRIVER_DIR) + "/" + file_name;
+    return scope::Installed_library_path(file_name, program_dir);
 }
 
 std::optional<std::string> Saved_resource() {

@@ -35,6 +35,9 @@ void Close_library(void* library);
 // The file name, on this system, of one of the program's driver libraries named as on Linux
 // ("libhp54200a_sim.so" is hp54200a_sim.dll on Windows).
 std::string Library_file_name(const std::string& linux_name);
+// Where the program's own driver library of that file name is installed: the driver folder on
+// POSIX systems, the program's folder (UTF-8) on Windows.
+std::string Installed_library_path(const std::string& file_name, const std::string& program_dir);
 // The base name of a driver library's path, named as on Linux (the reverse of the above; the
 // system's own driver libraries are "libgpib.so.0").
 std::string Linux_library_name(const std::string& path);

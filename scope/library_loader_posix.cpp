@@ -42,6 +42,10 @@ void Close_library(void* library) {
     dlclose(library);
 }
 
+std::string Installed_library_path(const std::string& file_name, const std::string&) {
+    return std::string(HP_DRIVER_DIR) + "/" + file_name;
+}
+
 std::string Library_file_name(const std::string& linux_name) {
     return linux_name;
 }

@@ -1,9 +1,10 @@
-// Loading a library on Windows: LoadLibraryA, GetProcAddress, FreeLibrary. NI's driver is
+// Loading a library on Windows: LoadLibraryW, GetProcAddress, FreeLibrary. NI's driver is
 // GPIB-32.DLL where its 32-bit interface is installed and ni4882.dll in its 64-bit form.
 #include <windows.h>
 
 #include <algorithm>
 #include <cctype>
+#include <string>
 
 #include "scope/library_loader.h"
 
@@ -19,6 +20,23 @@ std::string Lower(std::string text) {
 bool Ends_with(const std::string& text, const std::string& end) {
     return text.size() >= end.size() &&
            text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A library's name for LoadLibraryW: the program's own paths are UTF-8 (a folder such as
+// C:\Users\Jürgen\Downloads); a name that is not valid UTF-8 came from the environment in
+// the system's ANSI code page.
+std::wstring Wide_name(const char* name) {
+    for (const UINT code_page : {static_cast<UINT>(CP_UTF8), static_cast<UINT>(CP_ACP)}) {
+        const DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+        const int n = MultiByteToWideChar(code_page, flags, name, -1, nullptr, 0);
+        if (n <= 0)
+            continue;
+        std::wstring wide(static_cast<std::size_t>(n), L'\0');
+        MultiByteToWideChar(code_page, flags, name, -1, wide.data(), n);
+        wide.resize(static_cast<std::size_t>(n - 1));
+        return wide;
+    }
+    return {};
 }
 
 }  // namespace
@@ -45,7 +63,7 @@ const std::vector<std::string>& Default_libraries() {
 }
 
 void* Open_library(const char* name, std::string& reason) {
-    HMODULE library = LoadLibraryA(name);
+    HMODULE library = LoadLibraryW(Wide_name(name).c_str());
     if (library == nullptr) {
         const DWORD code = GetLastError();
         char* text = nullptr;
@@ -71,6 +89,10 @@ void* Library_export(void* library, const char* name) {
 
 void Close_library(void* library) {
     FreeLibrary(static_cast<HMODULE>(library));
+}
+
+std::string Installed_library_path(const std::string& file_name, const std::string& program_dir) {
+    return program_dir + "\\" + file_name;
 }
 
 std::string Library_file_name(const std::string& linux_name) {

@@ -102,6 +102,16 @@ same_traffic() { diff <(traffic "$scratch/linux/traffic.log") <(traffic "$scratc
 check "the bus traffic equals the Linux program's" same_traffic
 printed() { tr -d '\r' <"$scratch/windows/stdout.txt" | grep -qxF "$1"; }
 check "the capture prints c:\\junk\\waveform1_data.dat" printed 'c:\junk\waveform1_data.dat'
+# Unpacked into a folder whose name is not ASCII (a user's Downloads, say), the program still
+# finds the simulator beside it.
+from_accented_folder() {
+  local folder="$scratch/Jürgen"
+  mkdir -p "$folder"
+  cp -al "$build/dist" "$folder/dist"
+  (cd "$scratch/windows" && wine "$folder/dist/hp54200a.exe" capture --resource SIM::5::INSTR \
+    --text 'c:\accented' >/dev/null 2>&1) && [ -f "$WINEPREFIX/drive_c/accented/waveform1_data.dat" ]
+}
+check "the program runs from a folder named Jürgen" from_accented_folder
 # The help names what a Windows user has: NI-488.2, the DLLs, a COM port, c:\junk\.
 help_names_windows() {
   local text
