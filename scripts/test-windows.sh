@@ -32,7 +32,7 @@ if ! archive=$("$here/scripts/build-windows.sh" --find-archive); then
   exit 0
 fi
 echo "======== windows: building with $archive ========"
-"$here/scripts/install-missing.sh" --with-recommends wine64 xvfb x11-utils fonts-liberation2
+"$here/scripts/install-missing.sh" --with-recommends wine wine64 xvfb x11-utils fonts-liberation2
 mkdir -p "$build"
 "$here/scripts/build-windows.sh" --tests >"$build/build.log" 2>&1 || {
   tail -40 "$build/build.log"

@@ -18,7 +18,7 @@ dist="$build/dist"
 # shellcheck source=scripts/wine-common.sh
 source "$here/scripts/wine-common.sh"
 
-"$here/scripts/install-missing.sh" --with-recommends wine64 xvfb x11-utils
+"$here/scripts/install-missing.sh" --with-recommends wine wine64 xvfb x11-utils
 
 version=$(sed -n '/^project(/,/)/s/.*[[:space:]]VERSION[[:space:]]\+\([0-9][0-9.]*\).*/\1/p' \
   "$here/CMakeLists.txt" | head -n 1)
