@@ -8,7 +8,8 @@
 #      plugin in an X server of its own, and compares the text files it writes to c:\junk\, the
 #      metafile vistrel.wmf and the simulator's bus traffic with the Linux program's for the same
 #      simulated signal, byte for byte (the prefix has the Linux build's fonts as Arial and Times
-#      New Roman, so that text is measured alike);
+#      New Roman, so that text is measured alike); then the same text files through the adapters'
+#      driver DLL to the Linux build's fake adapter, over TCP and over COM12;
 #   4. tries the installer: a silent install, the program from its Start-menu shortcut, the
 #      silent uninstaller (scripts/try-windows-installer.sh).
 # Ends with the line "windows: P passed, F failed" (a CTest test or a check each) and exits
@@ -112,6 +113,48 @@ from_accented_folder() {
     --text 'c:\accented' >/dev/null 2>&1) && [ -f "$WINEPREFIX/drive_c/accented/waveform1_data.dat" ]
 }
 check "the program runs from a folder named Jürgen" from_accented_folder
+# The "++" adapters' driver gpib_prologix.dll, to the Linux build's fake adapter (the simulated
+# scope's model behind a fake Prologix): over TCP through Winsock, and over a pseudo-terminal
+# that wine shows as COM12.
+fake_pid=
+fake_port=
+start_fake() { # start_fake tcp|pty: sets fake_port, the fake's host:port or /dev/pts/N
+  local fifo="$scratch/fake.in" _
+  rm -f "$fifo"
+  mkfifo "$fifo"
+  "$linux_build/tests/hp54200a_fake_adapter" "$1" <"$fifo" >"$scratch/fake.out" 2>&1 &
+  fake_pid=$!
+  exec 4>"$fifo" # the fake serves until its standard input closes
+  for _ in $(seq 50); do
+    grep -q '^PROLOGIX_PORT=' "$scratch/fake.out" && break
+    sleep 0.1
+  done
+  fake_port=$(sed -n 's/^PROLOGIX_PORT=//p' "$scratch/fake.out")
+}
+stop_fake() {
+  exec 4>&-
+  wait "$fake_pid" 2>/dev/null || true
+}
+capture_through() { # capture_through RESOURCE FOLDER: the text files equal the Linux program's
+  local folder=$2 name
+  [ -n "$fake_port" ] || return 1
+  (cd "$scratch/windows" && wine "$build/dist/hp54200a.exe" capture --resource "$1" --address 5 \
+    --ch1 both --ch2 both --text "c:\\$folder" >/dev/null 2>&1) || return 1
+  for name in waveform1_data.dat fft1_data.dat waveform2_data.dat fft2_data.dat; do
+    cmp "$scratch/linux/junk/$name" "$WINEPREFIX/drive_c/$folder/$name" || return 1
+  done
+}
+start_fake tcp
+check "through gpib_prologix.dll over TCP: the text files equal the Linux program's" \
+  capture_through "PRLGX-TCPIP::${fake_port%:*}::${fake_port##*:}::INTFC" via-tcp
+stop_fake
+start_fake pty
+wine reg add 'HKLM\Software\Wine\Ports' /v COM12 /d "$fake_port" /f >/dev/null 2>&1
+wineserver -k # wine reads its ports when it starts
+check "through gpib_prologix.dll over COM12: the text files equal the Linux program's" \
+  capture_through 'PRLGX-ASRL::COM12::INTFC' via-com12
+stop_fake
+
 # The help names what a Windows user has: NI-488.2, the DLLs, a COM port, c:\junk\.
 help_names_windows() {
   local text
