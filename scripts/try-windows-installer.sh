@@ -145,6 +145,8 @@ wine_start_xvfb
 wine start "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\HP 54200A\\HP 54200A (simulated scope).lnk" \
   >>"$log" 2>&1
 check "the Start-menu shortcut (simulated scope) shows the window on SIM::5::INSTR" window_shows
+# A windowed program: no console window beside it.
+check "no console window beside it" bash -c "! xwininfo -root -tree | grep -qF conhost.exe"
 wine_stop
 
 echo "- silent install over the installed copy"
