@@ -45,35 +45,16 @@ echo "windows: built in $((SECONDS - started)) s (log: build-windows/build.log)"
 # shellcheck source=scripts/wine-common.sh
 source "$here/scripts/wine-common.sh"
 trap wine_stop EXIT
-passed=0
-failed=0
-check() { # check <what> <command...>
-  local what=$1
-  shift
-  if "$@"; then
-    echo "  ok    $what"
-    passed=$((passed + 1))
-  else
-    echo "  FAIL  $what"
-    failed=$((failed + 1))
-  fi
-}
+# shellcheck source=scripts/tally.sh
+source "$here/scripts/tally.sh"
 
 # ---- 2. The suites -------------------------------------------------------------------------------
 wine_new_prefix "$build/wine-test" --fonts
 echo "======== windows: the suites under $(wine --version) ========"
 log=$(mktemp)
 (cd "$build/out" && ctest --output-on-failure -j "$(nproc)") 2>&1 | tee "$log" || true
-line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 || true)
+add_counts "$(counts_of "$log")"
 rm -f "$log"
-if [ -n "$line" ]; then
-  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
-  bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
-  passed=$((passed + total - bad))
-  failed=$((failed + bad))
-else
-  failed=$((failed + 1))
-fi
 
 # ---- 3. A capture compared with the Linux program's ----------------------------------------------
 echo "======== windows: a capture compared with the Linux program's ========"
@@ -91,11 +72,10 @@ windows_run() {
     wine "$build/dist/hp54200a.exe" "${capture[@]}" --text 'c:\junk' >stdout.txt 2>stderr.txt)
 }
 check "the Windows program's capture exits 0" windows_run
-same() { cmp "$1" "$2"; }
 for name in waveform1_data.dat fft1_data.dat waveform2_data.dat fft2_data.dat; do
-  check "c:\\junk\\$name equals the Linux program's" same "$scratch/linux/junk/$name" "$junk/$name"
+  check "c:\\junk\\$name equals the Linux program's" cmp "$scratch/linux/junk/$name" "$junk/$name"
 done
-check "vistrel.wmf equals the Linux program's" same "$scratch/linux/vistrel.wmf" \
+check "vistrel.wmf equals the Linux program's" cmp "$scratch/linux/vistrel.wmf" \
   "$scratch/windows/vistrel.wmf"
 # The simulator's log without its first column, the seconds since it was loaded.
 traffic() { cut -f 2- "$1" | tr -d '\r'; }
@@ -170,14 +150,8 @@ wine_stop
 echo "======== windows: the installer ========"
 log=$(mktemp)
 "$here/scripts/try-windows-installer.sh" 2>&1 | tee "$log" || true
-line=$(grep -E '^try-windows-installer: [0-9]+ passed, [0-9]+ failed' "$log" | tail -1 || true)
+add_counts "$(counts_of "$log" try-windows-installer)"
 rm -f "$log"
-if [ -n "$line" ]; then
-  passed=$((passed + $(sed -E 's/.*: ([0-9]+) passed.*/\1/' <<<"$line")))
-  failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
-else
-  failed=$((failed + 1))
-fi
 
 echo "windows: the whole Windows part took $((SECONDS - started)) s"
 echo "windows: $passed passed, $failed failed"

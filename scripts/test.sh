@@ -7,25 +7,21 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
-passed_total=0
-failed_total=0
+# shellcheck source=scripts/tally.sh
+source "$here/scripts/tally.sh"
 
 # Runs one build's suite with a banner before and a one-line summary after.
 run_suite() {
-  local name=$1 dir=$2 log rc=0
+  local name=$1 dir=$2 log rc=0 counts p f
   echo
   echo "======== $name: running the suite in ${dir#$here/} ========"
   log=$(mktemp)
   (cd "$dir" && ctest --output-on-failure -j "$jobs") 2>&1 | tee "$log" || rc=$?
-  local line total failed
-  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 || true)
+  counts=$(counts_of "$log")
   rm -f "$log"
-  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
-  failed=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
-  if [ -z "$line" ]; then total=0; failed=1; fi
-  passed_total=$((passed_total + total - failed))
-  failed_total=$((failed_total + failed))
-  echo "======== $name: $((total - failed)) of $total tests passed ========"
+  add_counts "$counts"
+  read -r p f <<<"$counts"
+  echo "======== $name: $p of $((p + f)) tests passed ========"
   return "$rc"
 }
 
@@ -60,17 +56,12 @@ run_suite "ASan+UBSan build" "$here/build-asan" || status=1
 echo
 log=$(mktemp)
 "$here/scripts/test-windows.sh" "$here/build-test" 2>&1 | tee "$log" || status=1
-line=$(grep -E '^windows: [0-9]+ passed, [0-9]+ failed' "$log" | tail -1 || true)
+counts=$(counts_of "$log" windows)
 rm -f "$log"
-if [ -n "$line" ]; then
-  passed_total=$((passed_total + $(sed -E 's/^windows: ([0-9]+) passed.*/\1/' <<<"$line")))
-  failed_total=$((failed_total + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
-else
-  failed_total=$((failed_total + 1))
-  status=1
-fi
+add_counts "$counts"
+[ "${counts#* }" -eq 0 ] || status=1
 
 echo
 # All parts together, in the plain form CI reads.
-echo "total: $passed_total passed, $failed_total failed"
+echo "total: $passed passed, $failed failed"
 exit "$status"

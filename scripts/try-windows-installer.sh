@@ -40,19 +40,9 @@ log="$build/wine-installer.log"
 
 trap wine_stop EXIT
 
-passed=0
-failed=0
-check() { # check <what> <command...>: runs the command, reports whether it succeeded
-  local what=$1
-  shift
-  if "$@" >>"$log" 2>&1; then
-    echo "  ok    $what"
-    passed=$((passed + 1))
-  else
-    echo "  FAIL  $what"
-    failed=$((failed + 1))
-  fi
-}
+# shellcheck source=scripts/tally.sh
+source "$here/scripts/tally.sh"
+check_log=$log
 
 # The files an installation must hold: dist's, the uninstaller and the icon.
 expected_files() {

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run the Windows build under wine (64-bit only): the settings that
 # keep wine quiet and away from the host's desktop, a fresh scratch prefix, and an X server of
 # its own for the program's windows.
