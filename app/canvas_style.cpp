@@ -34,6 +34,14 @@ QColor ToQColor(vistrel::Colour c) {
     return QColor::fromRgb(ToQRgb(c));
 }
 
+bool Ordered_rectangle(int& left, int& top, int& right, int& bottom) {
+    if (left > right)
+        std::swap(left, right);
+    if (top > bottom)
+        std::swap(top, bottom);
+    return right - left >= 1 && bottom - top >= 1;
+}
+
 std::span<const int> DashRuns(vistrel::PenStyle style) {
     static constexpr std::array<int, 2> dash{18, 6};
     static constexpr std::array<int, 2> dot{3, 3};

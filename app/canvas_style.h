@@ -23,6 +23,10 @@ uint32_t ToQRgb(vistrel::Colour c);
 vistrel::Colour FromQRgb(uint32_t q);
 QColor ToQColor(vistrel::Colour c);
 
+// A rectangle's corners put in order, as both canvases take them; false when it covers no
+// pixel (less than one wide or high), and nothing is drawn.
+bool Ordered_rectangle(int& left, int& top, int& right, int& bottom);
+
 // On/off run lengths, in pixels, of a one-pixel line in a broken pen style (empty for the solid
 // and clear styles). Every line starts the pattern afresh.
 std::span<const int> DashRuns(vistrel::PenStyle style);

@@ -226,11 +226,7 @@ void QtCanvas::line_to(int x, int y) {
 }
 
 void QtCanvas::rectangle(int left, int top, int right, int bottom) {
-    if (left > right)
-        std::swap(left, right);
-    if (top > bottom)
-        std::swap(top, bottom);
-    if (right - left < 1 || bottom - top < 1)
+    if (!Ordered_rectangle(left, top, right, bottom))
         return;
     if (brush_style_ == vistrel::BrushStyle::Solid) {
         const QRect area = QRect(left, top, right - left, bottom - top) & image_.rect();

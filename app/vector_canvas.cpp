@@ -252,11 +252,7 @@ vistrel::Colour VectorCanvas::pixel(int /*x*/, int /*y*/) const {
 
 void VectorCanvas::rectangle(int left, int top, int right, int bottom) {
     flush();
-    if (left > right)
-        std::swap(left, right);
-    if (top > bottom)
-        std::swap(top, bottom);
-    if (right - left < 1 || bottom - top < 1)
+    if (!Ordered_rectangle(left, top, right, bottom))
         return;
     if (brush_style_ == vistrel::BrushStyle::Solid) {
         painter_.fillRect(CellsOf(left, top, right - left, bottom - top), ToQColor(brush_colour_));
