@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/capture.h"
-#include "app/command_line.h"
-#include "app/connection.h"
-#include "app/connection_dialog.h"
-#include "app/main_window.h"
-#include "app/qt_dialogs.h"
+#include "app/capture/capture.h"
+#include "app/connect/command_line.h"
+#include "app/connect/connection.h"
+#include "app/connect/connection_dialog.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_dialogs.h"
 #include "dsp/eng_format.h"
 #include "platform/console.h"
 #include "platform/platform.h"

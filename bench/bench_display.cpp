@@ -13,10 +13,10 @@
 #include <string>
 #include <thread>
 
-#include "app/display.h"
-#include "app/main_window.h"
-#include "app/paint_box.h"
-#include "app/radio_group.h"
+#include "app/picture/display.h"
+#include "app/window/main_window.h"
+#include "app/window/paint_box.h"
+#include "app/window/radio_group.h"
 #include "bench/bench_support.h"
 #include "model/waveform.h"
 #include "platform/platform.h"

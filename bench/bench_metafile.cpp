@@ -10,7 +10,7 @@
 #include <numbers>
 #include <string>
 
-#include "app/qt_canvas.h"
+#include "app/canvas/qt_canvas.h"
 #include "vistrel/axes.h"
 #include "vistrel/curves.h"
 #include "vistrel/metafile.h"

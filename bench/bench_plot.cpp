@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/qt_canvas.h"
+#include "app/canvas/qt_canvas.h"
 #include "vistrel/axes.h"
 #include "vistrel/curves.h"
 #include "vistrel/state.h"

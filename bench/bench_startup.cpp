@@ -16,7 +16,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/main_window.h"
+#include "app/window/main_window.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/connection_dialog.h"
-#include "app/main_window.h"
-#include "app/qt_dialogs.h"
-#include "app/radio_group.h"
+#include "app/connect/connection_dialog.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_dialogs.h"
+#include "app/window/radio_group.h"
 #include "dsp/eng_format.h"
 #include "platform/environment.h"
 #include "platform/platform.h"

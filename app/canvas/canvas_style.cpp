@@ -1,5 +1,5 @@
 // The canvas font and its measuring, the colours and the dash runs of both canvases.
-#include "app/canvas_style.h"
+#include "app/canvas/canvas_style.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

@@ -3,7 +3,7 @@
 // rectangles end one pixel short of their right and bottom coordinates, text is placed by the
 // top-left corner of its cell), so thin lines, frames and pixels are written straight into the
 // image here, and only wide lines and text go through the painter.
-#include "app/qt_canvas.h"
+#include "app/canvas/qt_canvas.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

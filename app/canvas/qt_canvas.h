@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/canvas_style.h"
+#include "app/canvas/canvas_style.h"
 #include "vistrel/canvas.h"
 
 namespace app {

@@ -10,7 +10,7 @@
 // - a pixel is its cell; pixels set one after another along a row or column (the dotted grid
 //   lines) become one dashed line when their runs repeat, else one path of cells;
 // - a text is a text, in the screen's font, its cell's top-left corner at (x, y).
-#include "app/vector_canvas.h"
+#include "app/canvas/vector_canvas.h"
 
 #include <QPainterPath>
 #include <QPen>

@@ -1,5 +1,5 @@
 // The capture: options, the operator's sequence on a window that is never shown, the files.
-#include "app/capture.h"
+#include "app/capture/capture.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -10,15 +10,15 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/command_line.h"
-#include "app/connection.h"
-#include "app/csv_export.h"
-#include "app/main_window.h"
-#include "app/paint_box.h"
-#include "app/picture_export.h"
-#include "app/radio_group.h"
-#include "app/text_export.h"
-#include "app/window_state.h"
+#include "app/connect/command_line.h"
+#include "app/connect/connection.h"
+#include "app/output/csv_export.h"
+#include "app/output/picture_export.h"
+#include "app/output/text_export.h"
+#include "app/picture/window_state.h"
+#include "app/window/main_window.h"
+#include "app/window/paint_box.h"
+#include "app/window/radio_group.h"
 #include "platform/environment.h"
 #include "platform/platform.h"
 #include "platform/standard_error.h"

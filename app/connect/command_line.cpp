@@ -1,5 +1,5 @@
 // The usage and version texts. The version is the project's, set once in CMake.
-#include "app/command_line.h"
+#include "app/connect/command_line.h"
 
 #include <algorithm>
 #include <cstring>

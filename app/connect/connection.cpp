@@ -1,5 +1,5 @@
 // The connection choice at start: command line, environment, saved choice, default.
-#include "app/connection.h"
+#include "app/connect/connection.h"
 
 #include <QSettings>
 #include <cstdlib>

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/command_line.h"
+#include "app/connect/command_line.h"
 
 namespace app {
 

@@ -1,5 +1,5 @@
 // The Connection dialog's fields, its resource string and its tries.
-#include "app/connection_dialog.h"
+#include "app/connect/connection_dialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -14,7 +14,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "app/connection.h"
+#include "app/connect/connection.h"
 #include "scope/library_loader.h"
 #include "scope/serial_port.h"
 

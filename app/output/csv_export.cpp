@@ -1,13 +1,13 @@
 // CSV data export. Numbers go through std::to_chars, which never looks at the locale: the program
 // runs under the operator's locale, whose decimal point may be a comma.
-#include "app/csv_export.h"
+#include "app/output/csv_export.h"
 
 #include <array>
 #include <charconv>
 #include <cstdio>
 
-#include "app/data_files.h"
-#include "app/window_state.h"
+#include "app/output/data_files.h"
+#include "app/picture/window_state.h"
 #include "dsp/channel_math.h"
 #include "model/waveform.h"
 #include "platform/local_time.h"

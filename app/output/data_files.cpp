@@ -1,5 +1,5 @@
 // The rows of the data files and the writing of one file.
-#include "app/data_files.h"
+#include "app/output/data_files.h"
 
 #include <algorithm>
 #include <cerrno>

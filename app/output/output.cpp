@@ -1,9 +1,9 @@
 // The Output Format choice and the Output button. Nothing is acquired for an output: it sends
 // what the last acquisitions and repaint left.
-#include "app/output.h"
+#include "app/output/output.h"
 
-#include "app/text_export.h"
-#include "app/window_state.h"
+#include "app/output/text_export.h"
+#include "app/picture/window_state.h"
 #include "platform/platform.h"
 #include "vistrel/canvas.h"
 #include "vistrel/output.h"

@@ -1,6 +1,6 @@
 // The picture saved as PNG, SVG or PDF. The picture is drawn into memory first and the file
 // written in one go, so a file that cannot be opened is never created or truncated.
-#include "app/picture_export.h"
+#include "app/output/picture_export.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -15,9 +15,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/display.h"
-#include "app/qt_canvas.h"
-#include "app/vector_canvas.h"
+#include "app/canvas/qt_canvas.h"
+#include "app/canvas/vector_canvas.h"
+#include "app/picture/display.h"
 #include "vistrel/state.h"
 
 namespace app {

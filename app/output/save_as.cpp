@@ -1,5 +1,5 @@
 // Save as...: the dialog, the numbered default name, the writing by format.
-#include "app/save_as.h"
+#include "app/output/save_as.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/connection.h"
-#include "app/csv_export.h"
-#include "app/picture_export.h"
+#include "app/connect/connection.h"
+#include "app/output/csv_export.h"
+#include "app/output/picture_export.h"
 #include "platform/platform.h"
 
 namespace app {

@@ -1,7 +1,7 @@
 // Text data export. Numbers are formatted here rather than by printf: the files use a
 // four-digit exponent and round an exact decimal tie upwards, where printf would round it to
 // even (976.5625 to six digits is 9.76563, not 9.76562).
-#include "app/text_export.h"
+#include "app/output/text_export.h"
 
 #include <array>
 #include <charconv>
@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/data_files.h"
-#include "app/window_state.h"
+#include "app/output/data_files.h"
+#include "app/picture/window_state.h"
 #include "dsp/channel_math.h"
 #include "platform/platform.h"
 #include "platform/user_folders.h"

@@ -1,11 +1,11 @@
 // The picture on the plot surface. Every paint starts a fresh drawing and rebuilds every graph
 // from the waveform and spectrum records and the display flags; nothing is kept between paints.
-#include "app/display.h"
+#include "app/picture/display.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "app/window_state.h"
+#include "app/picture/window_state.h"
 #include "dsp/channel_math.h"
 #include "dsp/eng_format.h"
 #include "dsp/fft.h"

@@ -1,5 +1,5 @@
 // Storage of the window-level state.
-#include "app/window_state.h"
+#include "app/picture/window_state.h"
 
 namespace app {
 

@@ -1,6 +1,6 @@
 // The main window: its controls at their fixed places on a scrolling silver panel, and the
 // handlers that choose what to acquire from the scope and what to show.
-#include "app/main_window.h"
+#include "app/window/main_window.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -15,14 +15,14 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
-#include "app/connection.h"
-#include "app/connection_dialog.h"
-#include "app/output.h"
-#include "app/paint_box.h"
-#include "app/qt_dialogs.h"
-#include "app/radio_group.h"
-#include "app/save_as.h"
-#include "app/window_state.h"
+#include "app/connect/connection.h"
+#include "app/connect/connection_dialog.h"
+#include "app/output/output.h"
+#include "app/output/save_as.h"
+#include "app/picture/window_state.h"
+#include "app/window/paint_box.h"
+#include "app/window/qt_dialogs.h"
+#include "app/window/radio_group.h"
 #include "model/waveform.h"
 #include "platform/platform.h"
 #include "scope/acquisition.h"

@@ -1,10 +1,10 @@
 // The plot surface widget over its offscreen paint box.
-#include "app/paint_box.h"
+#include "app/window/paint_box.h"
 
 #include <QPainter>
 #include <QResizeEvent>
 
-#include "app/display.h"
+#include "app/picture/display.h"
 
 namespace app {
 

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "app/qt_canvas.h"
+#include "app/canvas/qt_canvas.h"
 #include "vistrel/canvas.h"
 
 namespace app {

@@ -1,7 +1,7 @@
 // Qt implementations of the platform seams and of the status list.
-#include "app/qt_dialogs.h"
+#include "app/window/qt_dialogs.h"
 
-#include "app/qt_canvas.h"
+#include "app/canvas/qt_canvas.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -1,5 +1,5 @@
 // The radio group: a group box, one radio button per item, and the selected index.
-#include "app/radio_group.h"
+#include "app/window/radio_group.h"
 
 #include <QButtonGroup>
 #include <QRadioButton>

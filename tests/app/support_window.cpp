@@ -1,5 +1,5 @@
 // The shared window fixture and the one QApplication of each window test program.
-#include "support_window.h"
+#include "app/support_window.h"
 
 #include <unistd.h>
 
@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/paint_box.h"
-#include "app/radio_group.h"
-#include "app/window_state.h"
+#include "app/picture/window_state.h"
+#include "app/window/paint_box.h"
+#include "app/window/radio_group.h"
 #include "model/waveform.h"
 #include "scope/gpib_driver.h"
 #include "scope/scope_link.h"

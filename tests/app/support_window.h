@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
+#include "app/window/main_window.h"
 #include "recording_platform.h"
 #include "sim_harness.h"
 

@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "app/paint_box.h"
-#include "app/radio_group.h"
-#include "app/window_state.h"
+#include "app/picture/window_state.h"
+#include "app/support_window.h"
+#include "app/window/paint_box.h"
+#include "app/window/radio_group.h"
 #include "dsp/fft.h"
 #include "model/waveform.h"
-#include "support_window.h"
 
 namespace {
 

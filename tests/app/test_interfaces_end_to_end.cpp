@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "app/radio_group.h"
+#include "app/support_window.h"
+#include "app/window/radio_group.h"
 #include "prologix/support_driver.h"
 #include "prologix/support_fake_adapter.h"
-#include "support_window.h"
 #ifdef HP_VXI11_LIBRARY_PATH
 #include "vxi11/support_driver.h"
 #include "vxi11/support_fake_gateway.h"

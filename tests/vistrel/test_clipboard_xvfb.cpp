@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/qt_canvas.h"
+#include "app/canvas/qt_canvas.h"
 #include "vistrel/axes.h"
 #include "vistrel/curves.h"
 #include "vistrel/output.h"

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/qt_canvas.h"
+#include "app/canvas/qt_canvas.h"
 #include "support_recording_canvas.h"
 #include "support_wmf.h"
 #include "tests/recording_platform.h"

@@ -6,7 +6,7 @@
 #include <QGuiApplication>
 #include <set>
 
-#include "app/qt_canvas.h"
+#include "app/canvas/qt_canvas.h"
 #include "recording_platform.h"
 #include "support_recording_canvas.h"
 #include "vistrel/state.h"

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/radio_group.h"
-#include "support_window.h"
+#include "app/support_window.h"
+#include "app/window/radio_group.h"
 
 using testing_support::count_of;
 

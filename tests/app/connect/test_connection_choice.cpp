@@ -17,11 +17,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/connection.h"
-#include "app/connection_dialog.h"
+#include "app/connect/connection.h"
+#include "app/connect/connection_dialog.h"
+#include "app/support_window.h"
 #include "scope/bus_address.h"
 #include "scope/gpib_driver.h"
-#include "support_window.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include <cstring>
 #include <locale>
 
-#include "app/csv_export.h"
-#include "app/radio_group.h"
-#include "app/window_state.h"
+#include "app/output/csv_export.h"
+#include "app/picture/window_state.h"
+#include "app/support_window.h"
+#include "app/window/radio_group.h"
 #include "dsp/fft.h"
 #include "model/waveform.h"
 #include "scope/scope_link.h"
-#include "support_window.h"
 
 namespace {
 

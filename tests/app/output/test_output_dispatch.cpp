@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/display.h"
-#include "app/output.h"
-#include "app/window_state.h"
+#include "app/output/output.h"
+#include "app/picture/display.h"
+#include "app/picture/window_state.h"
 #include "model/waveform.h"
 #include "recording_platform.h"
 #include "vistrel/state.h"

@@ -16,12 +16,12 @@
 #include <tuple>
 #include <vector>
 
-#include "app/canvas_style.h"
-#include "app/paint_box.h"
-#include "app/picture_export.h"
-#include "app/qt_canvas.h"
-#include "app/radio_group.h"
-#include "support_window.h"
+#include "app/canvas/canvas_style.h"
+#include "app/canvas/qt_canvas.h"
+#include "app/output/picture_export.h"
+#include "app/support_window.h"
+#include "app/window/paint_box.h"
+#include "app/window/radio_group.h"
 #include "vistrel/output.h"
 #include "vistrel/state.h"
 #include "vistrel/support_wmf.h"

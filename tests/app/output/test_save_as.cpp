@@ -12,10 +12,10 @@
 #include <fstream>
 #include <functional>
 
-#include "app/connection.h"
-#include "app/radio_group.h"
-#include "app/save_as.h"
-#include "support_window.h"
+#include "app/connect/connection.h"
+#include "app/output/save_as.h"
+#include "app/support_window.h"
+#include "app/window/radio_group.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/text_export.h"
-#include "app/window_state.h"
+#include "app/output/text_export.h"
+#include "app/picture/window_state.h"
 #include "dsp/channel_math.h"
 #include "dsp/fft.h"
 #include "model/waveform.h"

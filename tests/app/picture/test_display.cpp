@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/display.h"
-#include "app/window_state.h"
+#include "app/picture/display.h"
+#include "app/picture/window_state.h"
 #include "dsp/eng_format.h"
 #include "dsp/fft.h"
 #include "model/waveform.h"

@@ -20,16 +20,16 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
-#include "app/paint_box.h"
-#include "app/radio_group.h"
-#include "app/window_state.h"
+#include "app/picture/window_state.h"
+#include "app/support_window.h"
+#include "app/window/main_window.h"
+#include "app/window/paint_box.h"
+#include "app/window/radio_group.h"
 #include "model/waveform.h"
 #include "recording_platform.h"
 #include "scope/gpib_driver.h"
 #include "scope/scope_link.h"
 #include "sim_harness.h"
-#include "support_window.h"
 
 namespace {
 
