@@ -208,10 +208,18 @@ ProbeOutcome Find_scope(const Resource& resource, const LibraryLocator& locate,
             std::vector<int> candidates;
             if (!keep_going(0)) {
                 // cancelled before it began
-            } else if (!t.find_listeners(candidates)) {
-                // No listener search in this driver: a device per address.
-                candidates.clear();
-                for (int a = 0; a <= kHighestAddress; ++a) candidates.push_back(a);
+            } else {
+                platform::StandardErrorCapture search;
+                const bool searched = t.find_listeners(candidates);
+                const std::string said = search.finish();
+                if (searched) {
+                    std::fputs(said.c_str(), stderr);
+                } else {
+                    // No listener search in this driver (its complaint is no news): a device
+                    // per address.
+                    candidates.clear();
+                    for (int a = 0; a <= kHighestAddress; ++a) candidates.push_back(a);
+                }
             }
             const bool own_name = resource.kind != InterfaceKind::LanGateway ||
                                   Device_at_address(resource.device, 0) != resource.device;
@@ -223,13 +231,16 @@ ProbeOutcome Find_scope(const Resource& resource, const LibraryLocator& locate,
                 if (resource.kind == InterfaceKind::LanGateway && own_name)
                     platform::Set_environment_variable("VXI11_DEVICE",
                                                        Device_at_address(resource.device, a));
+                // What the driver says of an address where nobody answers is no news: the
+                // dialog reports what was found; the rest goes to standard error as usual.
+                platform::StandardErrorCapture per_address;
                 const int ud = t.open(a, kT100ms);
-                if (ud < 0)
-                    continue;
-                const std::string id = t.identity(ud);
+                const std::string id = ud >= 0 ? t.identity(ud) : std::string();
                 t.offline(ud);
-                if (id.empty() && candidates.size() > kHighestAddress)
+                const std::string said = per_address.finish();
+                if (ud < 0 || (id.empty() && candidates.size() > kHighestAddress))
                     continue;  // nobody there
+                std::fputs(said.c_str(), stderr);
                 out.found.push_back({a, id});
                 if (out.scope_address < 0 && Is_scope(id))
                     out.scope_address = a;

@@ -106,17 +106,8 @@ ResourceReading Read_board_form(const Reader& r, std::vector<std::string> tokens
     return {res, {}};
 }
 
-// "host" or "host:port" (a port after the host is this program's addition to VISA's form).
-bool Read_host(const std::string& token, Resource& res) {
-    const auto colon = token.rfind(':');
-    res.where = token.substr(0, colon);
-    if (colon != std::string::npos) {
-        const auto port = Number(token.substr(colon + 1), 1, 65535);
-        if (!port)
-            return false;
-        res.port = *port;
-    }
-    return !res.where.empty() && res.where.find_first_of(" \t/:") == std::string::npos;
+bool Is_host_name(const std::string& host) {
+    return !host.empty() && host.find_first_of(" \t/:\\") == std::string::npos;
 }
 
 ResourceReading Read_gateway_form(const Reader& r, std::vector<std::string> tokens) {
@@ -127,12 +118,12 @@ ResourceReading Read_gateway_form(const Reader& r, std::vector<std::string> toke
         return r.refuse(
             "give the gateway's host and its device name, as in "
             "TCPIP0::192.168.1.40::gpib0,5::INSTR");
-    if (!Read_host(tokens[1], res))
+    if (!Read_host_and_port(tokens[1], res.where, res.port).empty())
         return r.refuse("\"" + tokens[1] + "\" is not a host name or IPv4 address with an " +
                         "optional port from 1 to 65535");
     res.device = tokens.size() == 3 ? tokens[2] : "inst0";
-    if (res.device.empty() || res.device.find_first_of(" \t") != std::string::npos)
-        return r.refuse("\"" + res.device + "\" is not a gateway device name");
+    if (const std::string why = Lan_device_problem(res.device); !why.empty())
+        return r.refuse(why);
     // The address in "gpib0,5" or "hpib,5" is the scope's; "inst0", an instrument on the LAN
     // itself, has none, and the driver is given the factory's.
     const auto comma = res.device.find(',');
@@ -200,7 +191,9 @@ ResourceReading Parse_resource(const std::string& text, std::optional<int> addre
         return Read_adapter_form(r, tokens, tcp, address);
     }
     if (keyword.rfind("TCPIP", 0) == 0) {
-        if (!Keyword_board(keyword, "TCPIP"))
+        // VISA numbers LAN boards without a limit of its own (TCPIP16 is as good as TCPIP0);
+        // the gateway library has one connection per device, so the number is not kept.
+        if (keyword != "TCPIP" && !Number(keyword.substr(5), 0, 999999))
             return r.refuse("\"" + tokens[0] + "\" is not an interface name");
         return Read_gateway_form(r, tokens);
     }
@@ -299,6 +292,40 @@ std::string Resource_in_environment() {
         return library;
     }
     return Resource_text(res);
+}
+
+std::string Read_host_and_port(const std::string& text, std::string& host, int& port) {
+    const auto colon = text.find(':');
+    host = text.substr(0, colon);
+    port = 0;
+    if (host.empty())
+        return "give the host name or IPv4 address";
+    if (!Is_host_name(host))
+        return "\"" + host + "\" is not a host name or IPv4 address (no blanks, \"/\" or \"\\\")";
+    if (colon == std::string::npos)
+        return {};
+    const std::string digits = text.substr(colon + 1);
+    const auto number = Number(digits, 1, 65535);
+    if (!number)
+        return digits.empty() ? "give the port after \":\", from 1 to 65535"
+                              : "\"" + digits + "\" is not a TCP port from 1 to 65535";
+    port = *number;
+    return {};
+}
+
+std::string Lan_device_problem(const std::string& device) {
+    constexpr std::size_t kLongestDeviceName = 64;
+    if (device.empty())
+        return "give the gateway's name for the instrument, such as gpib0,5 or inst0";
+    const auto bad = std::find_if(device.begin(), device.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) == 0 && c != ',' && c != '.' &&
+               c != '_' && c != '-';
+    });
+    if (bad != device.end() || device.size() > kLongestDeviceName)
+        return "\"" + device +
+               "\" is not a LAN device name: it holds letters, digits and , . _ - only (no "
+               "blanks or colons), at most 64 characters, such as gpib0,5 or inst0";
+    return {};
 }
 
 std::string Device_at_address(const std::string& device, int address) {

@@ -52,6 +52,15 @@ Settings Driver_settings(const Resource& resource, const LibraryLocator& locate)
 // name when GPIB_LIBRARY names a library that is none of the known ones.
 std::string Resource_in_environment();
 
+// The pieces of a resource typed one by one (the Connection dialog's fields): a host name or
+// IPv4 address with an optional ":port" (1 to 65535), and a LAN device name. Each returns why the
+// text cannot be used, empty when it can.
+std::string Read_host_and_port(const std::string& text, std::string& host, int& port);
+// A LAN device name is the gateway's own name for the instrument: letters, digits and the
+// characters "," "." "_" "-", with no blanks or colons, up to 64 characters ("gpib0,5",
+// "hpib,7", "inst0"). The number after the first comma is the scope's address.
+std::string Lan_device_problem(const std::string& device);
+
 // The gateway device name for another primary address: "gpib0,5" becomes "gpib0,9", "hpib,5"
 // "hpib,9"; a name without an address ("inst0") stays as it is.
 std::string Device_at_address(const std::string& device, int address);

@@ -9,8 +9,16 @@
 #include <cctype>
 #include <cerrno>
 #include <mutex>
+#include <string>
 
 #include "adapters/prologix/port.h"
+
+// The asynchronous lookup's companions: declared by the Windows SDK's ws2tcpip.h (Windows 8 and
+// later), left out of older mingw-w64 headers; ws2_32 exports both.
+extern "C" {
+WINSOCK_API_LINKAGE INT WSAAPI GetAddrInfoExCancel(LPHANDLE lpHandle);
+WINSOCK_API_LINKAGE INT WSAAPI GetAddrInfoExOverlappedResult(LPOVERLAPPED lpOverlapped);
+}
 
 namespace prologix {
 namespace {
@@ -162,6 +170,111 @@ DWORD finish_overlapped(HANDLE com, OVERLAPPED& operation, Clock::time_point dea
     return code == ERROR_OPERATION_ABORTED ? 0 : code;
 }
 
+// Connects to the first address of a lookup's list that takes the connection, by the deadline
+// (and within kConnectTimeoutMs). Returns 0 with `socket_out` set, or an errno value with `why`.
+template <typename Info>
+int connect_first(const Info* list, Clock::time_point deadline, SOCKET& socket_out,
+                  std::string& why) {
+    int error = ECONNREFUSED;
+    why = message_of(WSAECONNREFUSED);
+    const Clock::time_point connect_by =
+        Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
+    // (mingw-w64 declares ADDRINFOEXW's ai_next with a misspelt tag: the cast names the type.)
+    for (const Info* a = list; a != nullptr && socket_out == kNoSocket;
+         a = reinterpret_cast<const Info*>(a->ai_next)) {
+        // Not inherited by child processes, as SOCK_CLOEXEC on Linux.
+        const SOCKET s = WSASocketW(a->ai_family, a->ai_socktype, a->ai_protocol, nullptr, 0,
+                                    WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+        if (s == INVALID_SOCKET) {
+            error = errno_of_wsa(WSAGetLastError());
+            continue;
+        }
+        u_long non_blocking = 1;
+        ioctlsocket(s, FIONBIO, &non_blocking);
+        int code = 0;
+        if (connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == SOCKET_ERROR)
+            code = WSAGetLastError();
+        int e = code == 0 ? 0 : errno_of_wsa(code);
+        if (code == WSAEWOULDBLOCK) {
+            bool ready = false;
+            e = wait_socket(s, true, std::min(deadline, connect_by), ready);
+            if (e == 0 && !ready) {
+                e = ETIMEDOUT;
+                code = WSAETIMEDOUT;
+            } else if (e == 0) {
+                int len = sizeof code;
+                getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&code), &len);
+                e = code == 0 ? 0 : errno_of_wsa(code);
+            }
+        }
+        if (e != 0) {
+            error = e;
+            why = message_of(static_cast<DWORD>(code));
+            closesocket(s);
+            continue;
+        }
+        const BOOL one = TRUE;
+        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+        socket_out = s;
+    }
+    return socket_out != kNoSocket ? 0 : error;
+}
+
+// Name lookup by the deadline: GetAddrInfoExW runs it asynchronously with an event (Windows 8
+// and later); at the deadline it is cancelled (GetAddrInfoExCancel) and its end awaited, so
+// that nothing of it writes into this call's memory afterwards. A lookup that will not end even
+// then keeps its few bytes, never freed. Returns 0 or a Winsock error (WSAETIMEDOUT at the
+// deadline).
+DWORD look_up(const std::string& host, const std::string& service, Clock::time_point deadline,
+              ADDRINFOEXW** list) {
+    struct Lookup {
+        std::wstring host, service;
+        ADDRINFOEXW hints{};
+        OVERLAPPED overlapped{};
+        ADDRINFOEXW* result = nullptr;
+        HANDLE cancel = nullptr;
+    };
+    const auto wide = [](const std::string& text) {
+        std::wstring out(text.size() + 1, L'\0');
+        const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, out.data(),
+                                          static_cast<int>(out.size()));
+        out.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);
+        return out;
+    };
+    auto* q = new Lookup{wide(host), wide(service), {}, {}, nullptr, nullptr};
+    q->hints.ai_family = AF_UNSPEC;
+    q->hints.ai_socktype = SOCK_STREAM;
+    q->overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (q->overlapped.hEvent == nullptr) {
+        const DWORD code = GetLastError();
+        delete q;
+        return code;
+    }
+    INT r = GetAddrInfoExW(q->host.c_str(), q->service.c_str(), NS_ALL, nullptr, &q->hints,
+                           &q->result, nullptr, &q->overlapped, nullptr, &q->cancel);
+    bool timed_out = false;
+    if (r == WSA_IO_PENDING) {
+        while (WaitForSingleObject(q->overlapped.hEvent, wait_ms(deadline)) == WAIT_TIMEOUT) {
+            if (Clock::now() < deadline)
+                continue;
+            timed_out = true;
+            GetAddrInfoExCancel(&q->cancel);
+            if (WaitForSingleObject(q->overlapped.hEvent, 5000) != WAIT_OBJECT_0)
+                return WSAETIMEDOUT;  // still running: it keeps its memory
+            break;
+        }
+        r = GetAddrInfoExOverlappedResult(&q->overlapped);
+    }
+    CloseHandle(q->overlapped.hEvent);
+    if (r == 0 && !timed_out) {
+        *list = q->result;
+    } else if (q->result != nullptr) {
+        FreeAddrInfoExW(q->result);
+    }
+    delete q;
+    return timed_out ? WSAETIMEDOUT : static_cast<DWORD>(r);
+}
+
 }  // namespace
 
 bool names_serial_port(const std::string& where) {
@@ -258,65 +371,32 @@ int Port::open_tcp(const std::string& host, const std::string& service, Clock::t
         why = "Winsock does not start: " + message_of(static_cast<DWORD>(r));
         return EIO;
     }
-    // A numeric address needs no lookup. A name is looked up with a plain getaddrinfo, which
-    // the deadline does not bound on Windows: it waits as long as the system's resolver does.
+    // A numeric address needs no lookup; a name is looked up within the deadline.
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICHOST;
-    addrinfo* list = nullptr;
-    int r = getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
-    if (r != 0) {
-        hints.ai_flags = 0;
-        r = getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
-    }
-    if (r != 0) {
-        why = message_of(static_cast<DWORD>(r));
-        return EHOSTUNREACH;
-    }
-    int error = ECONNREFUSED;
-    why = message_of(WSAECONNREFUSED);
-    const Clock::time_point connect_by =
-        Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
-    for (addrinfo* a = list; a != nullptr && socket_ == kNoSocket; a = a->ai_next) {
-        // Not inherited by child processes, as SOCK_CLOEXEC on Linux.
-        const SOCKET s = WSASocketW(a->ai_family, a->ai_socktype, a->ai_protocol, nullptr, 0,
-                                    WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
-        if (s == INVALID_SOCKET) {
-            error = errno_of_wsa(WSAGetLastError());
-            continue;
+    addrinfo* numeric = nullptr;
+    SOCKET s = kNoSocket;
+    int error = 0;
+    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &numeric) == 0) {
+        error = connect_first(numeric, deadline, s, why);
+        freeaddrinfo(numeric);
+    } else {
+        ADDRINFOEXW* named = nullptr;
+        if (const DWORD code = look_up(host, service, deadline, &named); code != 0) {
+            why =
+                code == WSAETIMEDOUT ? "no answer from the name lookup in time" : message_of(code);
+            return EHOSTUNREACH;
         }
-        u_long non_blocking = 1;
-        ioctlsocket(s, FIONBIO, &non_blocking);
-        int code = 0;
-        if (connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == SOCKET_ERROR)
-            code = WSAGetLastError();
-        int e = code == 0 ? 0 : errno_of_wsa(code);
-        if (code == WSAEWOULDBLOCK) {
-            bool ready = false;
-            e = wait_socket(s, true, std::min(deadline, connect_by), ready);
-            if (e == 0 && !ready) {
-                e = ETIMEDOUT;
-                code = WSAETIMEDOUT;
-            } else if (e == 0) {
-                int len = sizeof code;
-                getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&code), &len);
-                e = code == 0 ? 0 : errno_of_wsa(code);
-            }
-        }
-        if (e != 0) {
-            error = e;
-            why = message_of(static_cast<DWORD>(code));
-            closesocket(s);
-            continue;
-        }
-        const BOOL one = TRUE;
-        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
-        socket_ = s;
-        tcp_ = true;
+        error = connect_first(named, deadline, s, why);
+        FreeAddrInfoExW(named);
     }
-    freeaddrinfo(list);
-    return socket_ != kNoSocket ? 0 : error;
+    if (error != 0)
+        return error;
+    socket_ = s;
+    tcp_ = true;
+    return 0;
 }
 
 void Port::close() {

@@ -9,24 +9,41 @@
 //   then (Prologix manual 8.6 eot_enable, 8.7 eot_char; AR488 manual, ++eot_enable, ++eot_char).
 // - Instrument bytes reach the host unmodified, binary ones included (Prologix manual 7 and 7.1;
 //   AR488 manual, "Receiving Data").
+// - The marker is appended only when EOI is seen: a read that ends because the instrument
+//   paused longer than "++read_tmo_ms" sends nothing after the last data byte (Prologix manual
+//   8.6 eot_enable: "appending of a user specified character ... whenever EOI is detected while
+//   reading a character from the GPIB port"; the AR488's commands are "fully compatible with the
+//   Prologix GPIB-USB controller", AR488 manual, Command Reference). The instrument stays a
+//   talker with the rest of its message, which the next "++read eoi" reads on (8.13 read).
 //
 // So a marker byte ends the reply unless more bytes follow it. Text replies (printable ASCII
 // ended by CR LF) never hold the marker, so there it ends the reply at once. In binary data the
-// marker may be a data byte: if anything follows, it was data. Silence after it is weaker
-// evidence than silence elsewhere: the adapter may have passed the data byte on and then been
-// held up itself (a USB serial bridge or a network stalling, the adapter's own loop busy) while
-// its read goes on. So a held marker ends a reply only after a longer silence (held_quiet_ms),
-// or at the caller's deadline once the ordinary quiet period has passed: the caller's limit is
-// the last word. That wait only happens when a caller asks for more than a binary reply holds:
-// the program reads its data blocks by count, which ends the read before the marker.
+// marker may be a data byte, and silence after it cannot tell the two apart by itself:
+// - the adapter's read may have ended at its time-out with the instrument paused in
+//   mid-message (nothing appended); so a marker followed by the adapter's quiet period is put
+//   to the test with one more "++read eoi": after EOI the instrument has nothing more to say
+//   and that read ends silently at the adapter's time-out; after a pause the rest of the
+//   message comes, and the marker was data;
+// - the adapter may have passed the data byte on and then been held up itself (a USB serial
+//   bridge or a network stalling, the adapter's own loop busy) while its read goes on; so the
+//   silence must also last held_quiet_ms from the marker. Should the test request reach an
+//   adapter still in that read, nothing is lost either way: it is served after the read, or,
+//   if host input ends the read, the instrument keeps its unsent bytes (each is held on the bus
+//   until accepted) and the test request reads them.
+// A marker confirmed both ways ends a reply; at the caller's deadline a marker whose test read
+// found nothing ends it too (the best evidence within the caller's limit), and an untested one
+// is a time-out, never a complete reply. The confirmation only happens when a caller asks for more
+// than a binary reply holds: the program reads its data blocks by count, which ends the read
+// before the marker.
 //
 // When the rest of a reply is thrown away (a new message), a held marker ends it after the
 // ordinary quiet period, which the program's own 100 ms pause after each block covers. Bytes
 // of it that come later still never reach the next reply: whatever has arrived is thrown away
 // before each "++read eoi".
 //
-// Nothing here relies on what an adapter does with host input during a read: the reader sends
-// "++read eoi" again only when the adapter's read is certainly over.
+// Apart from the test of a marker, the reader sends "++read eoi" again only when the adapter's read
+// is over: a quiet period, which holds the adapter's time-out and the transport's delay, has
+// passed.
 #include "adapters/prologix/reply_reader.h"
 
 #include <algorithm>
@@ -59,15 +76,19 @@ void ReplyReader::forget() {
     active_ = false;
     complete_ = false;
     marker_held_ = false;
+    marker_tested_ = false;
     text_ = true;
     last_[0] = last_[1] = 0;
 }
 
-int ReplyReader::request(Clock::time_point deadline) {
-    // Nothing that came before the request is part of its reply: an adapter's unsolicited
-    // line, the late tail of an abandoned reply.
-    if (const int e = port_->flush_input(); e != 0)
-        return e;
+int ReplyReader::request(Clock::time_point deadline, bool fresh) {
+    // Nothing that came before a new reply's request is part of it: an adapter's unsolicited
+    // line, the late tail of an abandoned reply. A request that reads on within a reply keeps
+    // what has come.
+    if (fresh) {
+        if (const int e = port_->flush_input(); e != 0)
+            return e;
+    }
     static constexpr char kRead[] = "++read eoi\n";
     last_activity_ = Clock::now();
     active_ = true;
@@ -87,6 +108,7 @@ void ReplyReader::end_reply() {
     complete_ = true;
     active_ = false;
     marker_held_ = false;
+    marker_tested_ = false;
 }
 
 void ReplyReader::feed(const char* data, std::size_t size) {
@@ -94,6 +116,7 @@ void ReplyReader::feed(const char* data, std::size_t size) {
         if (marker_held_) {
             // Something followed the marker: it was a data byte.
             marker_held_ = false;
+            marker_tested_ = false;
             push(kEndMarker);
         }
         if (data[i] != kEndMarker) {
@@ -102,6 +125,7 @@ void ReplyReader::feed(const char* data, std::size_t size) {
             end_reply();
         } else {
             marker_held_ = true;
+            marker_at_ = Clock::now();
         }
     }
 }
@@ -131,7 +155,7 @@ ReadOutcome ReplyReader::read(char* dest, long count, Clock::time_point deadline
         return out;
     if (!active_ && available() == 0) {
         forget();
-        if ((out.error = request(deadline)) != 0)
+        if ((out.error = request(deadline, true)) != 0)
             return out;
     }
     for (;;) {
@@ -142,22 +166,36 @@ ReadOutcome ReplyReader::read(char* dest, long count, Clock::time_point deadline
         if (out.count == count || complete_)
             break;
         // An adapter that sends faster than the host reads must not hold the call either.
-        const Fetch f = Clock::now() >= deadline
-                            ? Fetch::deadline
-                            : fetch(deadline, marker_held_ ? held_quiet_ms_ : quiet_ms_);
+        // A tested marker also waits out the longer silence that rules out a stall.
+        const long wait_ms =
+            !marker_tested_
+                ? quiet_ms_
+                : std::max(quiet_ms_,
+                           static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                 marker_at_ - last_activity_)
+                                                 .count()) +
+                               held_quiet_ms_);
+        const Fetch f = Clock::now() >= deadline ? Fetch::deadline : fetch(deadline, wait_ms);
         switch (f) {
             case Fetch::bytes:
                 break;
             case Fetch::quiet:
-                if (marker_held_)
-                    end_reply();  // a long silence after the marker: it was the end
-                else if ((out.error = request(deadline)) != 0)  // the adapter gave up: ask again
-                    return out;
+                if (marker_tested_) {
+                    end_reply();  // asked once more, nothing came: the marker was EOI's
+                } else {
+                    // The adapter's read is over, at EOI or at its time-out: ask again. After
+                    // a held marker that request is the test of it.
+                    marker_tested_ = marker_held_;
+                    if ((out.error = request(deadline, false)) != 0)
+                        return out;
+                }
                 break;
             case Fetch::deadline:
-                if (marker_held_ &&
+                if (marker_tested_ &&
                     Clock::now() >= last_activity_ + std::chrono::milliseconds(quiet_ms_)) {
-                    end_reply();  // the best evidence there is within the caller's limit
+                    // The test read found nothing: within the caller's limit only a stall of
+                    // the adapter longer than its quiet period remains unexcluded.
+                    end_reply();
                     break;
                 }
                 out.timeout = true;

@@ -26,7 +26,8 @@ class ReplyReader {
   public:
     // quiet_ms: how long the adapter stays silent before it is certain that its read has ended
     // (its inter-character time-out plus the transport's delay); held_quiet_ms: the longer
-    // silence that makes a held marker byte the end of a reply (see reply_reader.cpp).
+    // silence after a held marker byte that rules out a stall of the adapter or the transport
+    // (see reply_reader.cpp).
     void attach(Port* port, long quiet_ms, long held_quiet_ms);
     // Delivers at most `count` bytes of the current reply, asking the adapter for one when none
     // is open.
@@ -46,18 +47,21 @@ class ReplyReader {
     Port* port_ = nullptr;
     long quiet_ms_ = 100;
     long held_quiet_ms_ = 500;
-    std::string pending_;       // received, not yet delivered
-    std::size_t taken_ = 0;     // of pending_
-    bool active_ = false;       // a "++read" is out and its reply has not ended
-    bool complete_ = false;     // the end marker of the current reply has been seen
-    bool marker_held_ = false;  // a marker byte whose meaning the next byte (or silence) tells
-    bool text_ = true;          // every byte so far is printable ASCII, CR or LF
+    std::string pending_;         // received, not yet delivered
+    std::size_t taken_ = 0;       // of pending_
+    bool active_ = false;         // a "++read" is out and its reply has not ended
+    bool complete_ = false;       // the end marker of the current reply has been seen
+    bool marker_held_ = false;    // a marker byte whose meaning the next byte (or silence) tells
+    bool marker_tested_ = false;  // "++read eoi" has been sent again since the held marker came
+    bool text_ = true;            // every byte so far is printable ASCII, CR or LF
     bool must_settle_ = false;
     char last_[2] = {0, 0};
     int error_ = 0;
     Clock::time_point last_activity_{};
+    Clock::time_point marker_at_{};  // when the held marker byte came
 
-    int request(Clock::time_point deadline);
+    // Sends "++read eoi"; `fresh` for a new reply (what came before is thrown away).
+    int request(Clock::time_point deadline, bool fresh);
     Fetch fetch(Clock::time_point deadline, long quiet_ms);
     void feed(const char* data, std::size_t size);
     void push(char byte);

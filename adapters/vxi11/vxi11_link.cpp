@@ -194,9 +194,11 @@ Outcome Link::open(const LinkSettings& settings) {
     settings_ = settings;
     sockaddr_in core{};
     std::string why;
-    if (!Locate_core_channel(core, why) ||
-        (rpc_ = Open_connection(core, DEVICE_CORE, DEVICE_CORE_VERSION, Deadline_in(kConnectMs),
-                                why)) == nullptr) {
+    // One limit for finding the gateway: name lookup, portmapper and connection.
+    const Clock::time_point deadline = Deadline_in(kConnectMs);
+    if (!Locate_core_channel(deadline, core, why) ||
+        (rpc_ = Open_connection(core, DEVICE_CORE, DEVICE_CORE_VERSION, deadline, why)) ==
+            nullptr) {
         Report("create_link", why);
         return {ERR | CMPL, ENEB, 0};
     }

@@ -39,14 +39,62 @@ bool Parse_port(const std::string& text, uint16_t& port) {
     return true;
 }
 
-bool Resolve_ipv4(const std::string& host, sockaddr_in& address, std::string& why) {
+// Name lookup by the deadline: getaddrinfo_a(3) runs it on the C library's own thread, so a
+// lookup that outlives the deadline (a resolver that does not answer) never holds the caller,
+// nor this library, which may be unloaded meanwhile. A numeric address needs no lookup.
+int Look_up_ipv4(const std::string& host, Clock::time_point deadline, addrinfo** list) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, list) == 0) {
+        return 0;
+    }
+    struct Lookup {
+        std::string host;
+        addrinfo hints{};
+        gaicb request{};
+    };
+    auto* q = new Lookup{host, hints, {}};
+    q->hints.ai_flags = 0;
+    q->request.ar_name = q->host.c_str();
+    q->request.ar_request = &q->hints;
+    gaicb* requests[] = {&q->request};
+    if (const int r = getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr); r != 0) {
+        delete q;
+        return r;
+    }
+    int r = EAI_INPROGRESS;
+    while ((r = gai_error(&q->request)) == EAI_INPROGRESS && Clock::now() < deadline) {
+        const auto left = deadline - Clock::now();
+        const auto s = std::chrono::duration_cast<std::chrono::seconds>(left);
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left - s);
+        const timespec wait{static_cast<time_t>(s.count()), static_cast<long>(ns.count())};
+        gai_suspend(requests, 1, &wait);
+    }
+    if (r == EAI_INPROGRESS) {
+        if (gai_cancel(&q->request) != EAI_CANCELED) {
+            return EAI_AGAIN;  // still running: its few bytes stay with the lookup, never freed
+        }
+        r = EAI_AGAIN;
+    }
+    *list = q->request.ar_result;
+    delete q;
+    return r;
+}
+
+bool Resolve_ipv4(const std::string& host, Clock::time_point deadline, sockaddr_in& address,
+                  std::string& why) {
     addrinfo* found = nullptr;
-    const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    const int rc = Look_up_ipv4(host, deadline, &found);
     if (rc != 0 || found == nullptr) {
-        why = "cannot resolve VXI11_HOST \"" + host + "\": " + gai_strerror(rc);
+        why =
+            "cannot resolve VXI11_HOST \"" + host + "\": " +
+            (rc == EAI_AGAIN && Clock::now() >= deadline ? "no answer from the name lookup in time"
+                                                         : gai_strerror(rc));
+        if (found != nullptr) {
+            freeaddrinfo(found);
+        }
         return false;
     }
     std::memcpy(&address, found->ai_addr, sizeof address);
@@ -155,7 +203,8 @@ bool Ask_getport_udp(const sockaddr_in& address, Clock::time_point deadline, u_l
     return stat == RPC_SUCCESS;
 }
 
-bool Ask_portmapper(sockaddr_in portmapper, uint16_t& core_port, std::string& why) {
+bool Ask_portmapper(sockaddr_in portmapper, Clock::time_point deadline, uint16_t& core_port,
+                    std::string& why) {
     uint16_t pm_port = kPortmapperPort;
     if (const char* text = std::getenv("VXI11_PORTMAPPER_PORT"); text != nullptr && *text) {
         if (!Parse_port(text, pm_port)) {
@@ -164,7 +213,6 @@ bool Ask_portmapper(sockaddr_in portmapper, uint16_t& core_port, std::string& wh
         }
     }
     portmapper.sin_port = htons(pm_port);
-    const auto deadline = Deadline_in(kConnectMs);
     u_long port = 0;
     std::string tcp_why;
     auto tcp = Open_connection(portmapper, PMAPPROG, PMAPVERS, deadline, tcp_why);
@@ -191,7 +239,7 @@ bool Ask_portmapper(sockaddr_in portmapper, uint16_t& core_port, std::string& wh
 
 }  // namespace
 
-bool Locate_core_channel(sockaddr_in& core, std::string& why) {
+bool Locate_core_channel(Clock::time_point deadline, sockaddr_in& core, std::string& why) {
     const char* text = std::getenv("VXI11_HOST");
     if (text == nullptr || *text == '\0') {
         why = "VXI11_HOST is not set";
@@ -210,10 +258,10 @@ bool Locate_core_channel(sockaddr_in& core, std::string& why) {
             return false;
         }
     }
-    if (!Resolve_ipv4(host, core, why)) {
+    if (!Resolve_ipv4(host, deadline, core, why)) {
         return false;
     }
-    if (port == 0 && !Ask_portmapper(core, port, why)) {
+    if (port == 0 && !Ask_portmapper(core, deadline, port, why)) {
         return false;
     }
     core.sin_port = htons(port);

@@ -52,10 +52,10 @@ class RpcConnection {
 };
 
 // Reads VXI11_HOST ("host" or "host:port", IPv4 only) and finds the gateway's core channel:
-// the given port, else the port the portmapper (VXI11_PORTMAPPER_PORT, default 111) names for
-// the core program over TCP, asked over TCP and then over UDP, within kConnectMs in all. On
-// failure `why` says what went wrong.
-bool Locate_core_channel(sockaddr_in& core, std::string& why);
+// the host name looked up, then the given port, else the port the portmapper
+// (VXI11_PORTMAPPER_PORT, default 111) names for the core program over TCP, asked over TCP and
+// then over UDP, all by `deadline`. On failure `why` says what went wrong.
+bool Locate_core_channel(Clock::time_point deadline, sockaddr_in& core, std::string& why);
 
 // An RPC connection to `address`, opened by `deadline`, with TCP_NODELAY set. Null on failure,
 // with `why`.

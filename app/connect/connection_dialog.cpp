@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -26,6 +27,28 @@ constexpr int kAdapterTcpPort = 1234;  // the Prologix GPIB-ETHERNET's "++" port
 
 QString Qt_text(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// A field with the label under it that says why the field cannot be used.
+QWidget* With_problem_label(QWidget* field, QLayout* field_layout, QLabel*& problem) {
+    auto* box = new QWidget;
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    if (field != nullptr)
+        column->addWidget(field);
+    else
+        column->addLayout(field_layout);
+    problem = new QLabel;
+    problem->setWordWrap(true);
+    problem->setVisible(false);
+    column->addWidget(problem);
+    return box;
+}
+
+void Show_problem(QLabel* label, const std::string& why) {
+    label->setText(Qt_text(why));
+    label->setVisible(!why.empty());
 }
 
 }  // namespace
@@ -82,24 +105,31 @@ void ConnectionDialog::build() {
     SerialPort = new QComboBox;
     SerialPort->setEditable(true);
     SerialPort->addItems(Serial_ports());
-    adapter_form->addRow(QStringLiteral("Serial port:"), SerialPort);
+    serial_row_ = With_problem_label(SerialPort, nullptr, SerialPortProblem);
+    adapter_form->addRow(QStringLiteral("Serial port:"), serial_row_);
     AdapterHost = new QLineEdit;
+    AdapterHost->setPlaceholderText(QStringLiteral("host name or IPv4 address"));
     AdapterPort = new QSpinBox;
     AdapterPort->setRange(1, 65535);
     AdapterPort->setValue(kAdapterTcpPort);
     auto* where = new QHBoxLayout;
     where->addWidget(AdapterHost, 1);
     where->addWidget(AdapterPort);
-    adapter_form->addRow(QStringLiteral("Host and port:"), where);
+    network_row_ = With_problem_label(nullptr, where, AdapterHostProblem);
+    adapter_form->addRow(QStringLiteral("Host and port:"), network_row_);
     form->addRow(adapter_fields_);
 
     gateway_fields_ = new QWidget;
     auto* gateway_form = new QFormLayout(gateway_fields_);
     gateway_form->setContentsMargins(0, 0, 0, 0);
     GatewayHost = new QLineEdit;
-    gateway_form->addRow(QStringLiteral("Gateway host:"), GatewayHost);
+    GatewayHost->setPlaceholderText(
+        QStringLiteral("host name or IPv4 address, then :port if not 111"));
+    gateway_form->addRow(QStringLiteral("Gateway host:"),
+                         With_problem_label(GatewayHost, nullptr, GatewayHostProblem));
     GatewayDevice = new QLineEdit(QStringLiteral("gpib0,5"));
-    gateway_form->addRow(QStringLiteral("Device name:"), GatewayDevice);
+    gateway_form->addRow(QStringLiteral("Device name:"),
+                         With_problem_label(GatewayDevice, nullptr, GatewayDeviceProblem));
     form->addRow(gateway_fields_);
 
     Address = new QSpinBox;
@@ -110,7 +140,6 @@ void ConnectionDialog::build() {
     form->addRow(QStringLiteral("Resource string:"), ResourceEdit);
     Problem = new QLabel;
     Problem->setWordWrap(true);
-    form->addRow(Problem);
 
     TestButton = new QPushButton(QStringLiteral("Test"));
     FindButton = new QPushButton(QStringLiteral("Find the scope"));
@@ -137,13 +166,27 @@ void ConnectionDialog::build() {
     FindButton->setEnabled(!connection_open_);
     Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
 
+    // However long a message, the fields keep their height: the messages scroll instead.
+    auto* message_box = new QWidget;
+    auto* messages = new QVBoxLayout(message_box);
+    messages->addWidget(Problem);
+    messages->addWidget(Result);
+    messages->addWidget(Note);
+    messages->addStretch(1);
+    Messages = new QScrollArea;
+    Messages->setObjectName(QStringLiteral("Messages"));
+    Messages->setWidgetResizable(true);
+    Messages->setFrameShape(QFrame::NoFrame);
+    Messages->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Messages->setMinimumHeight(60);
+    Messages->setWidget(message_box);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(tries);
     layout->addWidget(Progress);
-    layout->addWidget(Result);
-    layout->addWidget(Found);
-    layout->addWidget(Note);
+    layout->addWidget(Messages, 1);
+    layout->addWidget(Found, 1);
     layout->addWidget(Buttons);
     setMinimumWidth(520);
 
@@ -161,8 +204,11 @@ void ConnectionDialog::build() {
     connect(FindButton, &QPushButton::clicked, this, [this] { find(); });
     connect(StopButton, &QPushButton::clicked, this, [this] { cancel_probe(); });
     connect(Found, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0)
-            Address->setValue(Found->item(row)->data(Qt::UserRole).toInt());
+        if (row < 0)
+            return;
+        keep_result_ = true;  // choosing among what Find found keeps its report
+        Address->setValue(Found->item(row)->data(Qt::UserRole).toInt());
+        keep_result_ = false;
     });
     connect(Buttons, &QDialogButtonBox::accepted, this, [this] {
         cancel_probe();
@@ -181,9 +227,10 @@ void ConnectionDialog::show_fields() {
     board_fields_->setVisible(kind == kBoard || kind == kSimulated);
     adapter_fields_->setVisible(kind == kAdapter);
     gateway_fields_->setVisible(kind == kGateway);
-    SerialPort->setEnabled(AdapterSerial->isChecked());
-    AdapterHost->setEnabled(!AdapterSerial->isChecked());
-    AdapterPort->setEnabled(!AdapterSerial->isChecked());
+    // Each way to the adapter has its own form: a port to choose, or a host and TCP port.
+    auto* adapter_form = static_cast<QFormLayout*>(adapter_fields_->layout());
+    adapter_form->setRowVisible(serial_row_, AdapterSerial->isChecked());
+    adapter_form->setRowVisible(network_row_, !AdapterSerial->isChecked());
 }
 
 std::optional<scope::Resource> ConnectionDialog::chosen() const {
@@ -195,28 +242,49 @@ std::string ConnectionDialog::resource() const {
     return ResourceEdit->text().trimmed().toStdString();
 }
 
-// The fields as a resource, shown as its string.
-void ConnectionDialog::fields_changed() {
-    show_fields();
-    if (updating_)
-        return;
+std::optional<scope::Resource> ConnectionDialog::read_fields() {
+    for (QLabel* label :
+         {SerialPortProblem, AdapterHostProblem, GatewayHostProblem, GatewayDeviceProblem})
+        Show_problem(label, "");
     scope::Resource r;
     r.address = Address->value();
+    bool usable = true;
     switch (Kind->currentIndex()) {
         case kAdapter:
             r.kind = scope::InterfaceKind::UsbAdapter;
-            r.where = AdapterSerial->isChecked() ? SerialPort->currentText().toStdString()
-                                                 : AdapterHost->text().trimmed().toStdString();
-            r.port = AdapterSerial->isChecked() || AdapterPort->value() == kAdapterTcpPort
-                         ? 0
-                         : AdapterPort->value();
+            if (AdapterSerial->isChecked()) {
+                r.where = SerialPort->currentText().trimmed().toStdString();
+                if (r.where.empty())
+                    Show_problem(SerialPortProblem, "choose a port");
+                else if (!scope::Is_serial_port_name(r.where))
+                    Show_problem(SerialPortProblem, "\"" + r.where + "\" is not a serial port: a " +
+                                                        "serial port is " +
+                                                        scope::Serial_port_description());
+                usable = SerialPortProblem->isHidden();
+                break;
+            }
+            {
+                const std::string host = AdapterHost->text().trimmed().toStdString();
+                std::string why = scope::Read_host_and_port(host, r.where, r.port);
+                if (why.empty() && scope::Is_serial_port_name(r.where))
+                    why = "\"" + r.where + "\" is a serial port: choose Serial port above";
+                Show_problem(AdapterHostProblem, why);
+                usable = why.empty();
+                // A port typed after the host takes the place of the port box's.
+                const int port = r.port != 0 ? r.port : AdapterPort->value();
+                r.port = port == kAdapterTcpPort ? 0 : port;
+            }
             break;
-        case kGateway:
+        case kGateway: {
             r.kind = scope::InterfaceKind::LanGateway;
-            r.where = GatewayHost->text().trimmed().toStdString();
-            r.device =
-                scope::Device_at_address(GatewayDevice->text().trimmed().toStdString(), r.address);
+            const std::string host = GatewayHost->text().trimmed().toStdString();
+            Show_problem(GatewayHostProblem, scope::Read_host_and_port(host, r.where, r.port));
+            const std::string device = GatewayDevice->text().trimmed().toStdString();
+            Show_problem(GatewayDeviceProblem, scope::Lan_device_problem(device));
+            r.device = scope::Device_at_address(device, r.address);
+            usable = GatewayHostProblem->isHidden() && GatewayDeviceProblem->isHidden();
             break;
+        }
         case kSimulated:
             r.kind = scope::InterfaceKind::Simulated;
             r.board = Board->value();
@@ -225,19 +293,44 @@ void ConnectionDialog::fields_changed() {
             r.board = Board->value();
             break;
     }
-    ResourceEdit->setText(Qt_text(scope::Resource_text(r)));
-    string_edited();
+    fields_usable_ = usable;
+    if (!usable)
+        return std::nullopt;
+    return r;
 }
 
-// The string as typed: its fields shown when it parses, the refusal when it does not.
+// The fields as a resource, shown as its string. Nothing of the string flows back into the
+// fields here: a field's text stays as typed.
+void ConnectionDialog::fields_changed() {
+    show_fields();
+    if (updating_)
+        return;
+    if (!keep_result_)
+        Result->clear();  // it spoke of the fields as they were
+    const std::optional<scope::Resource> r = read_fields();
+    // A field that cannot be used composes no string: its own label says why.
+    ResourceEdit->setText(r ? Qt_text(scope::Resource_text(*r)) : QString());
+    check_string(false);
+}
+
+// The string as typed: the fields follow it when it parses; the refusal is shown when not.
 void ConnectionDialog::string_edited() {
+    Result->clear();
+    check_string(true);
+}
+
+void ConnectionDialog::check_string(bool fields_follow) {
     const scope::ResourceReading r = scope::Parse_resource(resource(), Address->value());
-    Problem->setText(Qt_text(r.refusal.substr(0, r.refusal.find('\n'))));
-    Buttons->button(QDialogButtonBox::Ok)->setEnabled(r.resource.has_value());
+    const bool composed_nothing = !fields_follow && !fields_usable_;
+    Problem->setText(composed_nothing ? QString()
+                                      : Qt_text(r.refusal.substr(0, r.refusal.find('\n'))));
+    Problem->setVisible(!Problem->text().isEmpty());
+    const bool usable = r.resource.has_value() && (fields_follow || fields_usable_);
+    Buttons->button(QDialogButtonBox::Ok)->setEnabled(usable);
     const bool idle = !probe_running() && !connection_open_;
-    TestButton->setEnabled(idle && r.resource.has_value());
-    FindButton->setEnabled(idle && r.resource.has_value());
-    if (r.resource && !updating_) {
+    TestButton->setEnabled(idle && usable);
+    FindButton->setEnabled(idle && usable);
+    if (r.resource && fields_follow && !updating_) {
         updating_ = true;
         const int cursor = ResourceEdit->cursorPosition();
         const QString text = ResourceEdit->text();
@@ -245,6 +338,7 @@ void ConnectionDialog::string_edited() {
         ResourceEdit->setText(text);
         ResourceEdit->setCursorPosition(cursor);
         updating_ = false;
+        read_fields();
     }
 }
 
@@ -282,8 +376,9 @@ void ConnectionDialog::show_resource(const scope::Resource& r) {
     show_fields();
     updating_ = was;
     if (!was) {
+        read_fields();
         ResourceEdit->setText(Qt_text(scope::Resource_text(r)));
-        string_edited();
+        check_string(false);
     }
 }
 
@@ -348,6 +443,11 @@ void ConnectionDialog::finished(bool find, const scope::ProbeOutcome& outcome) {
     } else if (!find) {
         Result->setText(QStringLiteral("The device answers: ") + Qt_text(outcome.identity));
     } else {
+        if (outcome.scope_address >= 0) {
+            keep_result_ = true;
+            Address->setValue(outcome.scope_address);
+            keep_result_ = false;
+        }
         const QString stopped = cancelled_ ? QStringLiteral(" (stopped)") : QString();
         Result->setText(outcome.found.empty()
                             ? QStringLiteral("Nothing answered at addresses 0 to 30") + stopped +
@@ -363,10 +463,8 @@ void ConnectionDialog::finished(bool find, const scope::ProbeOutcome& outcome) {
             item->setData(Qt::UserRole, f.address);
         }
         Found->setVisible(!outcome.found.empty());
-        if (outcome.scope_address >= 0)
-            Address->setValue(outcome.scope_address);
     }
-    string_edited();
+    check_string(false);
 }
 
 FirstChoice Run_first_connection_dialog(QWidget* parent, const std::string& program_dir) {

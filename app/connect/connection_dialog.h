@@ -20,6 +20,7 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QSpinBox;
 class QWidget;
 
@@ -52,7 +53,15 @@ class ConnectionDialog final : public QDialog {
     QLineEdit* GatewayHost = nullptr;
     QLineEdit* GatewayDevice = nullptr;
     QSpinBox* Address = nullptr;
+    // Under each typed field: why it cannot be used, hidden while it can.
+    QLabel* SerialPortProblem = nullptr;
+    QLabel* AdapterHostProblem = nullptr;
+    QLabel* GatewayHostProblem = nullptr;
+    QLabel* GatewayDeviceProblem = nullptr;
     QLineEdit* ResourceEdit = nullptr;
+    // Below the fields, in a scrolling area of its own: the resource string's refusal, the
+    // outcome of Test or Find, what Find found and the note on an open connection.
+    QScrollArea* Messages = nullptr;
     QLabel* Problem = nullptr;
     QLabel* Note = nullptr;
     QPushButton* TestButton = nullptr;
@@ -67,16 +76,24 @@ class ConnectionDialog final : public QDialog {
     std::string program_dir_;
     bool connection_open_;
     bool updating_ = false;
+    bool fields_usable_ = true;
+    bool keep_result_ = false;
     std::thread worker_;
     std::atomic<bool> cancelled_{false};
     QWidget* board_fields_ = nullptr;
     QWidget* adapter_fields_ = nullptr;
     QWidget* gateway_fields_ = nullptr;
+    QWidget* serial_row_ = nullptr;
+    QWidget* network_row_ = nullptr;
 
     void build();
     void show_fields();
     void fields_changed();
+    // The fields as a resource; empty when a field cannot be used (its label says why).
+    std::optional<scope::Resource> read_fields();
     void string_edited();
+    // `fields_follow`: the string was typed, and the fields take what it says.
+    void check_string(bool fields_follow);
     void show_resource(const scope::Resource& resource);
     std::optional<scope::Resource> chosen() const;
     void start(bool find);

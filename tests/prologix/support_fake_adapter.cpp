@@ -257,7 +257,10 @@ void FakeAdapter::end_line() {
     if (s_.mode != 1 || s_.pad != scope_address_ || s_.sad != 0)
         return;  // nobody listens
     static const char* const kEos[] = {"\r\n", "\r", "\n", ""};
+    rest_.clear();  // a new message: the instrument drops the rest of its reply
     instrument_.receive(line + kEos[s_.eos]);
+    if (options_.hostile == Hostile::stray_line)
+        send("+1.234E-03\r\n");
     if (s_.auto_read == 1)
         read_instrument();
 }
@@ -278,6 +281,7 @@ void FakeAdapter::command(const std::string& line) {
     } else if (name == "read") {
         read_instrument();
     } else if (name == "clr" || (ar488 && name == "dcl")) {
+        rest_.clear();
         instrument_.clear();
     } else if (name == "spoll") {
         send("0\r\n");
@@ -331,9 +335,21 @@ void FakeAdapter::read_instrument() {
     if (options_.hostile == Hostile::late && !std::exchange(answered_late_, true))
         pause(300);
     const bool addressed = s_.mode == 1 && s_.pad == scope_address_ && s_.sad == 0;
-    std::string reply = addressed ? instrument_.talk() : std::string();
+    std::string reply = !rest_.empty() ? std::exchange(rest_, std::string())
+                        : addressed    ? instrument_.talk()
+                                       : std::string();
     if (reply.empty()) {
         pause(static_cast<int>(s_.read_tmo_ms));  // the per-character time-out runs out
+        return;
+    }
+    const std::size_t data_marker = reply.find(static_cast<char>(s_.eot_char));
+    if (options_.hostile == Hostile::marker_pause && data_marker != std::string::npos &&
+        data_marker + 1 < reply.size()) {
+        // No EOI with that byte, and the next one late: the read ends at the time-out with
+        // nothing appended; the instrument keeps the rest for the next read.
+        send(reply.substr(0, data_marker + 1));
+        pause(static_cast<int>(s_.read_tmo_ms));
+        rest_ = reply.substr(data_marker + 1);
         return;
     }
     if (s_.eot_enable)

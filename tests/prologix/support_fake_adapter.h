@@ -52,15 +52,18 @@ class EchoInstrument final : public Instrument {
 // Adapters and ports that misbehave, each as a user may meet one.
 enum class Hostile {
     none,
-    auto_stream,  // an AR488 left in "++auto 3": a reading every 50 ms until "++auto 0"
-    chatter,      // another kind of device on the port: a text line every 50 ms
-    flood,        // bytes that never end a line
-    marker_gap,   // a 200 ms stall after a data byte equal to "++eot_char"
-    complains,    // a clone without "++savecfg" says "Unrecognized command"
-    echo,         // an AR488 in verbose mode: every line echoed
-    late,         // the first "++read" is answered 300 ms late
-    stall,        // takes no input for 500 ms once a data line reaches 1000 bytes
-    endless,      // a "++read" whose reply never ends
+    auto_stream,   // an AR488 left in "++auto 3": a reading every 50 ms until "++auto 0"
+    chatter,       // another kind of device on the port: a text line every 50 ms
+    flood,         // bytes that never end a line
+    marker_gap,    // a 200 ms stall after a data byte equal to "++eot_char"
+    marker_pause,  // the instrument pauses past "++read_tmo_ms" after a data byte equal to
+                   // "++eot_char": the read ends there, the rest comes at the next "++read"
+    stray_line,    // a reading left over ("+1.234E-03") arrives after each data line
+    complains,     // a clone without "++savecfg" says "Unrecognized command"
+    echo,          // an AR488 in verbose mode: every line echoed
+    late,          // the first "++read" is answered 300 ms late
+    stall,         // takes no input for 500 ms once a data line reaches 1000 bytes
+    endless,       // a "++read" whose reply never ends
 };
 
 struct Options {
@@ -119,6 +122,7 @@ class FakeAdapter {
     int leading_plus_ = 0;  // unescaped "+" at the start of the line
     bool gone_ = false;
     bool answered_late_ = false;
+    std::string rest_;  // what a paused instrument has still to say
 
     void open_pty();
     void open_tcp();

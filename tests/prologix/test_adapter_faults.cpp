@@ -52,8 +52,9 @@ TEST(AdapterFaults, SilentInstrumentTimesOutThenTheNextExchangeWorks) {
         EXPECT_EQ(d.err(), EABO);
         EXPECT_EQ(d.cnt(), 0);
         echo.silent = false;
-        d.write(ud, "AB");
-        EXPECT_EQ(d.read(ud, 10), "AB");
+        // A text line (the scope's replies end in CR LF) ends at its marker, well within 100 ms.
+        d.write(ud, "AB\r\n");
+        EXPECT_EQ(d.read(ud, 10), "AB\r\n");
         EXPECT_EQ(d.sta() & (ERR | END), END);
         unsetenv("PROLOGIX_PORT");
     }
@@ -156,8 +157,9 @@ std::string Read_back(Scene& s, const std::string& message, long count = 100) {
 void Open(Scene& s) {
     s.ud = s.d.open(kT3s);
 }
+// One text line there and back, as the scope answers a query.
 void Exchange(Scene& s) {
-    EXPECT_EQ(Read_back(s, "XY"), "XY");
+    EXPECT_EQ(Read_back(s, "XY\r\n"), "XY\r\n");
 }
 
 void Read_under_alarms(Scene& s) {
@@ -177,6 +179,15 @@ void Read_under_alarms(Scene& s) {
     Read_back(s, "X", 10);
     timer_delete(timer);
     sigaction(SIGALRM, &before, nullptr);
+}
+
+// 13 bytes with the end marker's value among them, the instrument pausing after it.
+void Read_paused_block(Scene& s) {
+    const std::string data(
+        "ABCD\x04"
+        "EFGHIJKL",
+        13);
+    EXPECT_EQ(Read_back(s, data), data);
 }
 
 TEST(AdapterFaults, MisbehavingAdaptersAndCallersGetBoundedTruthfulAnswers) {
@@ -205,12 +216,37 @@ TEST(AdapterFaults, MisbehavingAdaptersAndCallersGetBoundedTruthfulAnswers) {
         {"end marker as data, then a stall", Hostile(H::marker_gap), kT3s, [](Scene& s) {
             const std::string data("ABCD\x04" "EFGHIJKL", 13);
             EXPECT_EQ(Read_back(s, data), data); }, END, 0, 13, 4000, Exchange},
+        {"end marker as data, then the instrument pauses past the adapter's time-out", Hostile(H::marker_pause), kT3s, Read_paused_block, END, 0, 13, 4000, Exchange},
+        {"the same over TCP", Hostile(H::marker_pause, Dialect::prologix, Transport::tcp), kT3s, Read_paused_block, END, 0, 13, 4000, Exchange},
+        {"the same through an AR488", Hostile(H::marker_pause, Dialect::ar488), kT3s, Read_paused_block, END, 0, 13, 4000, Exchange},
+        {"binary reply ending in the marker byte, read past its end", {}, kT3s, [](Scene& s) {
+            const std::string data("AB\x04", 3);
+            EXPECT_EQ(Read_back(s, data), data); }, END, 0, 3, 2000, Exchange},
+        {"no time limit (TNONE)", {}, 0, [](Scene& s) { EXPECT_EQ(Read_back(s, "AB"), "AB"); }, END, 0, 2, 1300, nullptr},
+        {"stray line waiting before a serial poll", Hostile(H::stray_line), kT300ms, [](Scene& s) {
+            s.d.write(s.ud, "XY");
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            short status_byte = -1;
+            s.d.ReadStatusByte(0, 5, &status_byte);
+            EXPECT_EQ(status_byte, 0); }, 0, 0, -1, 1500, nullptr},
+        {"stray line waiting before a listener search", Hostile(H::stray_line, Dialect::ar488), kT300ms, [](Scene& s) {
+            s.d.write(s.ud, "XY");
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const short pads[] = {5, -1};
+            short found[4] = {-2, -2, -2, -2};
+            s.d.FindLstn(0, pads, found, 4);
+            EXPECT_EQ(found[0], 5);
+            EXPECT_EQ(found[1], -2); }, 0, 0, 1, 1500, nullptr},
+        {"stray line waiting before a read", Hostile(H::stray_line), kT300ms, [](Scene& s) {
+            s.d.write(s.ud, "XY");
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            EXPECT_EQ(s.d.read(s.ud, 100), "XY"); }, END, 0, 2, 1500, nullptr},
         {"unsolicited adapter line", Hostile(H::complains), kT300ms, [](Scene& s) { EXPECT_EQ(Read_back(s, "AB"), "AB"); }, END, 0, 2, 1300, nullptr},
         {"reply after a time-out", Hostile(H::late), kT100ms, [](Scene& s) {
             Read_back(s, "OLD");
-            s.d.write(s.ud, "NEW");
+            s.d.write(s.ud, "NEW\r\n");
             std::this_thread::sleep_for(std::chrono::milliseconds(400));
-            EXPECT_EQ(s.d.read(s.ud, 100), "NEW"); }, END, 0, 3, 2600, nullptr},
+            EXPECT_EQ(s.d.read(s.ud, 100), "NEW\r\n"); }, END, 0, 5, 2600, nullptr},
         {"SIGALRM every 20 ms, silent instrument", {}, kT100ms, Read_under_alarms, ERR | TMO, EABO, 0, 1200, nullptr},
         {"adapter stops taking a long write", Hostile(H::stall), kT300ms, [](Scene& s) { s.d.write(s.ud, std::string(300000, 'x')); },
             ERR | TMO, EABO, -1, 1300, [](Scene& s) {

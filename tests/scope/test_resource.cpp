@@ -97,6 +97,20 @@ TEST(ResourceStrings, AcceptedFormsMapToTheirDriverSettings) {
           {"GPIB_BOARD", "0"},
           {"GPIB_ADDRESS", "12"},
           {"PROLOGIX_PORT", "ar488.lab:2000"}}},
+        {"TCPIP16::gw.lab::gpib0,5::INSTR",  // any LAN board number, as VISA takes it
+         {},
+         "TCPIP0::gw.lab::gpib0,5::INSTR",
+         {{"GPIB_LIBRARY", "/drivers/libgpib_vxi11.so"},
+          {"GPIB_BOARD", "0"},
+          {"GPIB_ADDRESS", "5"},
+          {"VXI11_HOST", "gw.lab"},
+          {"VXI11_DEVICE", "gpib0,5"}}},
+        {"sim::5::instr",  // keywords in lower case
+         {},
+         "SIM::5::INSTR",
+         {{"GPIB_LIBRARY", "/drivers/libhp54200a_sim.so"},
+          {"GPIB_BOARD", "0"},
+          {"GPIB_ADDRESS", "5"}}},
         {"SIM::9::INSTR",
          {},
          "SIM::9::INSTR",
@@ -141,6 +155,9 @@ TEST(ResourceStrings, RefusedFormsQuoteTheStringAndShowTheAcceptedForms) {
         {"PRLGX-TCPIP::host::65536::INTFC", "\"65536\" is not a TCP port"},
         {"PRLGX-ASRL::" + usb_port + "::31::INSTR", "\"31\" is not a primary address"},
         {"SIM::x::INSTR", "\"x\" is not a primary address"},
+        {"TCPIPX::gw.lab::inst0", "\"TCPIPX\" is not an interface name"},
+        {"TCPIP0::gw.lab::gpib0, 5::INSTR", "\"gpib0, 5\" is not a LAN device name"},
+        {"TCPIP0::127.0.0.1:::gpib0,5::INSTR", "\":gpib0,5\" is not a LAN device name"},
     };
     for (const auto& [text, reason] : cases) {
         SCOPED_TRACE(text);

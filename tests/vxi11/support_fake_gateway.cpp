@@ -32,8 +32,12 @@ GatewayState& the_state = state();
 SVCXPRT* core_transport = nullptr;
 SVCXPRT* portmapper_transport = nullptr;
 
-int Listen_on_loopback(uint16_t& port) {
+// receive_buffer: the accepted connections' receive buffer in bytes (0: the system's).
+int Listen_on_loopback(uint16_t& port, int receive_buffer = 0) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Set before listening, so that the window offered at the connection's start is the small one.
+    if (fd >= 0 && receive_buffer > 0)
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -272,7 +276,9 @@ std::string Reply(uint32_t xid, std::vector<uint32_t> results) {
 }  // namespace
 
 RawGateway::RawGateway(Hostility mode) {
-    listener_ = Listen_on_loopback(port_);
+    // A few kilobytes of window: a sender meets the full buffers after some tens of kilobytes.
+    constexpr int kNarrowBuffer = 4096;
+    listener_ = Listen_on_loopback(port_, mode == Hostility::deaf_narrow ? kNarrowBuffer : 0);
     thread_ = std::thread([this, mode] { serve(mode); });
 }
 
@@ -300,7 +306,8 @@ void RawGateway::serve(Hostility mode) {
         const std::string created = Reply(xid, {0, 0, 0, 0x7FFFFFFF});
         send(fd, created.data(), created.size(), MSG_NOSIGNAL);
     }
-    const bool answer = mode != Hostility::deaf && Receive_call(fd, xid);
+    const bool answer =
+        mode != Hostility::deaf && mode != Hostility::deaf_narrow && Receive_call(fd, xid);
     const std::string reply = Reply(mode == Hostility::wrong_xid ? xid + 1 : xid, {0, 4});
     for (std::size_t i = 0;; ++i) {
         {

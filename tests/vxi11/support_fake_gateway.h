@@ -72,8 +72,9 @@ class FakeGateway {
 
 // What the RPC server cannot be made to do, on a bare TCP socket: create_link is answered
 // (maxRecvSize 0x7FFFFFFF), then the next call is met with its reply trickled a byte every
-// 300 ms, with a reply of another xid every 300 ms, or by reading nothing more (deaf).
-enum class Hostility { none, trickle, wrong_xid, deaf };
+// 300 ms, with a reply of another xid every 300 ms, or by reading nothing more (deaf; with a
+// receive buffer of a few kilobytes, deaf_narrow, so that a long write waits to be sent).
+enum class Hostility { none, trickle, wrong_xid, deaf, deaf_narrow };
 class RawGateway {
   public:
     explicit RawGateway(Hostility mode);

@@ -143,6 +143,116 @@ TEST_F(ConnectionTest, DialogFieldsAndStringFollowEachOther) {
     EXPECT_FALSE(d.TestButton->isEnabled());
 }
 
+// Each field is read on its own: what is typed into one never moves into another, and a field
+// that cannot be used says why under itself, composes no string and keeps OK disabled.
+TEST_F(ConnectionTest, FieldsAreReadOnTheirOwnAndExplainWhatTheyCannotUse) {
+    using D = app::ConnectionDialog;
+    struct Case {
+        const char* name;
+        int kind;
+        bool serial;           // the adapter's Serial port choice
+        QLineEdit* D::*field;  // typed into, key by key
+        const char* typed;
+        QLabel* D::*label;  // the label that must speak, nullptr: none
+        const char* why;
+        const char* resource;  // the string composed ("" when none)
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"gateway host and port", D::kGateway, false, &D::GatewayHost, "127.0.0.1:35393", nullptr, "", "TCPIP0::127.0.0.1:35393::gpib0,5::INSTR"},
+        {"gateway port missing after the colon", D::kGateway, false, &D::GatewayHost, "127.0.0.1:", &D::GatewayHostProblem, "give the port after \":\"", ""},
+        {"gateway port out of range", D::kGateway, false, &D::GatewayHost, "gw.lab:99999", &D::GatewayHostProblem, "\"99999\" is not a TCP port", ""},
+        {"gateway host with a blank", D::kGateway, false, &D::GatewayHost, "gw lab", &D::GatewayHostProblem, "\"gw lab\" is not a host name", ""},
+        {"device name with a blank", D::kGateway, false, &D::GatewayDevice, "gpib0, 5", &D::GatewayDeviceProblem, "\"gpib0, 5\" is not a LAN device name", ""},
+        {"device name of a LAN instrument", D::kGateway, false, &D::GatewayDevice, "inst0", nullptr, "", "TCPIP0::gw.lab::inst0::INSTR"},
+        {"serial adapter without a port", D::kAdapter, true, nullptr, "", &D::SerialPortProblem, "choose a port", ""},
+        {"network adapter with a port after the host", D::kAdapter, false, &D::AdapterHost, "10.0.0.7:2000", nullptr, "", "PRLGX-TCPIP::10.0.0.7::2000::5::INSTR"},
+        {"network adapter without a host", D::kAdapter, false, &D::AdapterHost, "", &D::AdapterHostProblem, "give the host name", ""},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        D d("TCPIP0::gw.lab::gpib0,5::INSTR", false, Program_dir());
+        d.Kind->setCurrentIndex(c.kind);
+        d.SerialPort->clear();
+        d.SerialPort->setEditText("");
+        (c.serial ? d.AdapterSerial : d.AdapterNetwork)->setChecked(true);
+        if (c.field != nullptr) {
+            (d.*c.field)->clear();
+            QTest::keyClicks(d.*c.field, c.typed);
+        }
+        EXPECT_EQ(d.resource(), c.resource);
+        EXPECT_EQ(d.Buttons->button(QDialogButtonBox::Ok)->isEnabled(), *c.resource != '\0');
+        EXPECT_EQ(d.TestButton->isEnabled(), *c.resource != '\0');
+        if (c.kind == D::kGateway) {
+            // Nothing of the host field spills into the device field, nor back.
+            EXPECT_EQ(d.GatewayHost->text(), c.field == &D::GatewayHost ? c.typed : "gw.lab");
+            EXPECT_EQ(d.GatewayDevice->text(), c.field == &D::GatewayDevice ? c.typed : "gpib0,5");
+        } else {
+            // The adapter's two ways each show their own form.
+            EXPECT_EQ(d.SerialPort->isVisibleTo(&d), c.serial);
+            EXPECT_EQ(d.AdapterHost->isVisibleTo(&d), !c.serial);
+        }
+        for (QLabel* D::*label : {&D::SerialPortProblem, &D::AdapterHostProblem,
+                                  &D::GatewayHostProblem, &D::GatewayDeviceProblem}) {
+            const QString shown = (d.*label)->isVisibleTo(&d) ? (d.*label)->text() : QString();
+            if (label == c.label)
+                EXPECT_TRUE(shown.startsWith(c.why)) << shown.toStdString();
+            else
+                EXPECT_EQ(shown, "");
+        }
+        EXPECT_EQ(d.Problem->text(), "");  // the string's own refusal does not speak for a field
+    }
+}
+
+// A long message scrolls below the fields, which keep their height; an edit clears it.
+TEST_F(ConnectionTest, MessagesScrollBelowTheFieldsAndAnEditClearsThem) {
+    app::ConnectionDialog d("TCPIP0::gw.lab::gpib0,5::INSTR", false, Program_dir());
+    d.resize(520, 380);
+    d.show();
+    QString essay;
+    for (int i = 0; i < 40; ++i) essay += "connect: Connection refused. Is the gateway on? ";
+    d.Result->setText(essay);
+    QApplication::processEvents();
+    EXPECT_TRUE(d.Messages->widget()->isAncestorOf(d.Result));
+    EXPECT_TRUE(d.Result->wordWrap());
+    for (QWidget* field : std::initializer_list<QWidget*>{d.GatewayHost, d.GatewayDevice, d.Address,
+                                                          d.ResourceEdit}) {
+        EXPECT_GE(field->height(), field->sizeHint().height()) << field->objectName().toStdString();
+    }
+    QTest::keyClicks(d.GatewayDevice, "1");
+    EXPECT_EQ(d.Result->text(), "");
+    d.Result->setText(essay);
+    d.ResourceEdit->selectAll();
+    QTest::keyClicks(d.ResourceEdit, "GPIB0::5::INSTR");
+    EXPECT_EQ(d.Result->text(), "");
+}
+
+// Test against a scope that never answers "ID ?": the simulator's read time-out is reported as
+// the failure, never as a device answering with an empty identity.
+TEST_F(ConnectionTest, TestOfAScopeThatDoesNotAnswerReportsTheFailure) {
+    struct Case {
+        const char* name;
+        const char* variable;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"the answer's read times out", "HP_SIM_TIMEOUT_READ", "1"},
+        {"the query's write times out", "HP_SIM_TIMEOUT_WRITE", "ID ?@1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim_harness::SimHarness sim({{c.variable, c.value}});
+        app::ConnectionDialog d("SIM::5::INSTR", false, Program_dir());
+        QTest::mouseClick(d.TestButton, Qt::LeftButton);
+        ASSERT_TRUE(Wait_for_probe(d));
+        const QString shown = d.Result->text();
+        EXPECT_EQ(shown.indexOf("The device answers"), -1) << shown.toStdString();
+        EXPECT_NE(shown.indexOf("The device does not answer \"ID ?\""), -1) << shown.toStdString();
+        EXPECT_NE(shown.indexOf("EABO"), -1) << shown.toStdString();
+    }
+}
+
 TEST_F(ConnectionTest, TestOfAMissingPortShowsTheDriversReasonAndTheRemedy) {
     app::ConnectionDialog d("PRLGX-ASRL::/dev/hp54200a-no-such-port::5::INSTR", false,
                             Program_dir());
