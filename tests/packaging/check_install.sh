@@ -27,7 +27,13 @@ if find "$prefix" -name '*fake*' | grep -q .; then fail "fakes installed"; fi
 desktop-file-validate "$prefix/share/applications/hp54200a.desktop" || fail "desktop entry"
 warnings=$(zcat "$prefix/share/man/man1/hp54200a.1.gz" | groff -man -ww -z 2>&1)
 [ -z "$warnings" ] || fail "man page: $warnings"
-zcat "$prefix/share/man/man1/hp54200a.1.gz" | grep -q "hp54200a $version" || fail "man page version"
+man=$(zcat "$prefix/share/man/man1/hp54200a.1.gz" | groff -man -Tascii -rHY=0 -rLL=300n 2>/dev/null | sed 's/.\x08//g' | tr -s ' \n' ' ')
+grep -q "hp54200a $version" <<<"$man" || fail "man page version"
+# The desktop entry's option, and what writes the settings file, as --help and the README say.
+for said in "--choose-connection" "written when the Connection dialog is closed with OK" \
+            "written when Save as... has written its files"; do
+  grep -qF -- "$said" <<<"$man" || fail "the man page does not say: $said"
+done
 zcat "$prefix/share/doc/hp54200a/changelog.gz" | head -1 | grep -q "^hp54200a ($version)" ||
   fail "the changelog's first entry is not $version"
 # What the installed README shows and links is installed with it, and so is what those link.
