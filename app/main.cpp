@@ -2,6 +2,7 @@
 // window and its event loop. Nothing is loaded and nothing is sent to the scope until the
 // operator acts.
 #include <QApplication>
+#include <QCoreApplication>
 #include <QLocale>
 #include <cstdio>
 #include <string>
@@ -22,8 +23,20 @@
 
 namespace {
 
-int Refuse_arguments(const std::string& why) {
-    std::fprintf(stderr, "hp54200a: %s\n\n%s", why.c_str(), app::Usage_text().c_str());
+// The program's folder, as Qt finds it; an application object is made for the question when
+// there is none yet (the usage needs no display).
+std::string Program_dir(char* argv0) {
+    if (QCoreApplication::instance() != nullptr)
+        return QCoreApplication::applicationDirPath().toStdString();
+    int argc = 1;
+    char* argv[] = {argv0, nullptr};
+    const QCoreApplication core(argc, argv);
+    return QCoreApplication::applicationDirPath().toStdString();
+}
+
+int Refuse_arguments(const std::string& why, char* argv0) {
+    std::fprintf(stderr, "hp54200a: %s\n\n%s", why.c_str(),
+                 app::Usage_text(Program_dir(argv0)).c_str());
     return 2;
 }
 
@@ -62,7 +75,7 @@ int main(int argc, char* argv[]) {
     app::CommandLine command_line = app::Parse_command_line(argc, argv);
     switch (command_line.action) {
         case app::EarlyAction::Help:
-            std::fputs(app::Usage_text().c_str(), stdout);
+            std::fputs(app::Usage_text(Program_dir(argv[0])).c_str(), stdout);
             return 0;
         case app::EarlyAction::Version:
             std::fputs(app::Version_text().c_str(), stdout);
@@ -71,16 +84,16 @@ int main(int argc, char* argv[]) {
             break;
     }
     if (!command_line.refusal.empty())
-        return Refuse_arguments(command_line.refusal);
+        return Refuse_arguments(command_line.refusal, argv[0]);
     int qt_argc = static_cast<int>(command_line.qt_arguments.size()) - 1;
     QApplication application(qt_argc, command_line.qt_arguments.data());
     if (qt_argc > 1)  // Qt has taken its own options; this is not one
-        return Refuse_arguments("unknown argument \"" + std::string(command_line.qt_arguments[1]) +
-                                "\"");
+        return Refuse_arguments(
+            "unknown argument \"" + std::string(command_line.qt_arguments[1]) + "\"", argv[0]);
     const std::string program_dir = QCoreApplication::applicationDirPath().toStdString();
     const app::ConnectionChoice choice = app::Choose_connection(command_line, program_dir);
     if (!choice.refusal.empty() && choice.source == app::ChoiceSource::CommandLine)
-        return Refuse_arguments(choice.refusal);
+        return Refuse_arguments(choice.refusal, argv[0]);
     // The titles' numbers use the decimal separator of the operator's locale.
     dsp::Set_decimal_separator(QLocale::system().decimalPoint().toStdString());
     app::TForm1 form;

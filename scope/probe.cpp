@@ -20,7 +20,6 @@ namespace {
 // (an HP-IB instrument of the scope's kind answers "ID ?" within milliseconds).
 constexpr int kT100ms = 9;
 constexpr int kT3s = 12;
-constexpr int kHighestAddress = 30;
 constexpr short kNoAddress = -1;  // 0xFFFF, the end of an address list
 
 // The driver's settings in the environment for one try, put back as they were afterwards.

@@ -41,7 +41,6 @@ std::string Resource_forms() {
 namespace {
 
 constexpr int kHighestBoard = 15;
-constexpr int kHighestAddress = 30;
 constexpr int kDefaultAddress = 5;
 
 std::vector<std::string> Split(const std::string& text) {

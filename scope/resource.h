@@ -13,6 +13,9 @@
 
 namespace scope {
 
+// The highest primary address on the bus (IEEE 488: 0 to 30).
+inline constexpr int kHighestAddress = 30;
+
 enum class InterfaceKind { GpibBoard, UsbAdapter, LanGateway, Simulated };
 
 struct Resource {

@@ -10,10 +10,11 @@
 # --tests also builds the test programs that run under wine (scripts/test-windows.sh runs them);
 # --find-archive only prints the Qt archive's path, or fails when there is none.
 # Needs: g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev-tools (installed with
-# apt-get when missing), and Qt 6 for mingw-w64 as an archive: by default
-# <the repository's parent folder>/shared/toolchains/qt6.4.2-mingw64-posix.tar.xz (else
-# /work/shared/toolchains/...), or the file HP_QT_MINGW_ARCHIVE names. The archive is unpacked into build-windows/prefix, never into the
-# repository's files. The Prologix adapters' driver gpib_prologix.dll is built too; the VXI-11
+# apt-get when missing), and Qt 6 for mingw-w64: the archive HP_QT_MINGW_ARCHIVE names, else
+# ../shared/toolchains/qt6.4.2-mingw64-posix.tar.xz beside the repository, unpacked into
+# build-windows/prefix (never into the repository's files); or, without an archive, a Qt for
+# mingw-w64 already unpacked in a folder of CMAKE_PREFIX_PATH (one holding lib/cmake/Qt6 and
+# bin/Qt6Core.dll; see docs/windows.md). The Prologix adapters' driver gpib_prologix.dll is built too; the VXI-11
 # driver library is not built for Windows yet.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,18 +25,29 @@ case "${1:-}" in
   --find-archive | "") ;;
   *) echo "usage: scripts/build-windows.sh [--tests | --find-archive]" >&2; exit 2 ;;
 esac
-archive=${HP_QT_MINGW_ARCHIVE:-}
-if [ -z "$archive" ]; then
-  for candidate in "$(dirname "$here")/shared/toolchains" /work/shared/toolchains; do
-    archive=$candidate/qt6.4.2-mingw64-posix.tar.xz
-    [ -f "$archive" ] && break
+archive=${HP_QT_MINGW_ARCHIVE:-$(dirname "$here")/shared/toolchains/qt6.4.2-mingw64-posix.tar.xz}
+# A Qt for mingw-w64 in a folder of CMAKE_PREFIX_PATH, used where it is when there is no archive.
+installed_qt=
+if [ ! -f "$archive" ] && [ -n "${CMAKE_PREFIX_PATH:-}" ]; then
+  IFS=':;' read -ra folders <<<"$CMAKE_PREFIX_PATH"
+  for folder in "${folders[@]}"; do
+    if [ -d "$folder/lib/cmake/Qt6" ] && [ -f "$folder/bin/Qt6Core.dll" ]; then
+      installed_qt=$(cd "$folder" && pwd)
+      break
+    fi
   done
 fi
 if [ "${1:-}" = --find-archive ]; then
-  [ -f "$archive" ] && echo "$archive"
-  exit $?
+  if [ -f "$archive" ]; then
+    echo "$archive"
+  elif [ -n "$installed_qt" ]; then
+    echo "$installed_qt"
+  else
+    exit 1
+  fi
+  exit 0
 fi
-prefix="$build/prefix"
+prefix=${installed_qt:-$build/prefix}
 out="$build/out"
 dist="$build/dist"
 triplet=x86_64-w64-mingw32
@@ -47,13 +59,16 @@ triplet=x86_64-w64-mingw32
 [ "$tests" = OFF ] || "$here/scripts/install-missing.sh" googletest
 
 # Qt for mingw-w64, unpacked afresh when the archive is newer than the last unpacking.
-if [ ! -f "$archive" ]; then
-  echo "build-windows: no Qt archive at $archive (set HP_QT_MINGW_ARCHIVE)" >&2
+if [ ! -f "$archive" ] && [ -z "$installed_qt" ]; then
+  echo "build-windows: no Qt for mingw-w64: no archive at $archive (set HP_QT_MINGW_ARCHIVE)" \
+    "and none in CMAKE_PREFIX_PATH (see docs/windows.md)" >&2
   exit 1
 fi
 mkdir -p "$build"
 stamp="$build/prefix.unpacked"
-if [ ! -f "$stamp" ] || [ "$archive" -nt "$stamp" ] || [ "$(cat "$stamp")" != "$archive" ]; then
+if [ -n "$installed_qt" ]; then
+  echo "build-windows: Qt for mingw-w64 in $installed_qt"
+elif [ ! -f "$stamp" ] || [ "$archive" -nt "$stamp" ] || [ "$(cat "$stamp")" != "$archive" ]; then
   echo "build-windows: unpacking $archive"
   rm -rf "$prefix"
   tar -xJf "$archive" -C "$build"
@@ -61,9 +76,27 @@ if [ ! -f "$stamp" ] || [ "$archive" -nt "$stamp" ] || [ "$(cat "$stamp")" != "$
   echo "$archive" >"$stamp"
 fi
 
+# The cross compiler: the toolchain file that comes with the archive's Qt, else the posix-thread
+# mingw-w64 GCC by name.
+toolchain="$prefix/toolchain-mingw64-posix.cmake"
+if [ ! -f "$toolchain" ]; then
+  toolchain="$build/toolchain-mingw64-posix.cmake"
+  cat >"$toolchain" <<'CMAKE'
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+CMAKE
+  echo "set(CMAKE_FIND_ROOT_PATH \"$prefix\")" >>"$toolchain"
+fi
 # Configured as the toolchain's README says; moc, rcc and uic are the build machine's (/usr).
 cmake -G Ninja -S "$here" -B "$out" \
-  -DCMAKE_TOOLCHAIN_FILE="$prefix/toolchain-mingw64-posix.cmake" \
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_PREFIX_PATH="$prefix" -DQT_HOST_PATH=/usr \
   -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING="$tests" -DHP_VXI11=OFF -DHP_PROLOGIX=ON
 if [ "$tests" = ON ]; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the given Debian packages that are not installed yet, with apt-get (through sudo when
-# not root); does nothing when all are there.
+# not root); does nothing when all are there. While another program holds the package manager's
+# lock (an unattended upgrade, another apt-get), it waits up to 10 minutes for it.
 # Usage: scripts/install-missing.sh [--with-recommends] PACKAGE...
 set -euo pipefail
 recommends=(--no-install-recommends)
@@ -14,7 +15,18 @@ for p in "$@"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 echo "Installing: ${missing[*]}"
-sudo_cmd=()
-[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${recommends[@]}" "${missing[@]}"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "install-missing: not root and no sudo: as root, run" >&2
+    echo "  apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
+  as_root=(sudo)
+fi
+lock_wait=(-o DPkg::Lock::Timeout=600)
+echo "install-missing: waiting up to 10 minutes for the package manager's lock when another" \
+  "program holds it"
+"${as_root[@]}" apt-get "${lock_wait[@]}" update -qq
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get "${lock_wait[@]}" install -y -qq \
+  "${recommends[@]}" "${missing[@]}"

@@ -22,11 +22,11 @@ shift
 
 # The program, its simulated scope and its interface drivers (the VXI-11 one needs libtirpc and
 # rpcgen); Qt SVG for the picture saved as SVG.
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2
-          fontconfig libtirpc-dev rpcsvc-proto)
+packages=(cmake g++ make ninja-build pkg-config qt6-base-dev qt6-svg-dev libgl-dev
+          fonts-liberation2 fontconfig libtirpc-dev rpcsvc-proto)
 case "$purpose" in
   run) ;;
-  test) packages+=(ninja-build libgtest-dev libgmock-dev libwmf-bin xvfb xclip x11-utils
+  test) packages+=(libgtest-dev libgmock-dev libwmf-bin xvfb xclip x11-utils
                    dpkg-dev file desktop-file-utils groff-base lintian libtirpc-dev rpcsvc-proto
                    librsvg2-bin poppler-utils) ;;
   bench) packages+=(libbenchmark-dev libgtest-dev libgmock-dev libtirpc-dev rpcsvc-proto) ;;

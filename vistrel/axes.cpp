@@ -13,6 +13,7 @@
 #include "vistrel/curves.h"
 #include "vistrel/metafile.h"
 #include "vistrel/scaling.h"
+#include "vistrel/single.h"
 #include "vistrel/state.h"
 
 namespace vistrel {
@@ -20,10 +21,6 @@ namespace vistrel {
 namespace {
 
 using Extended = long double;
-
-float Single(Extended v) {
-    return static_cast<float>(v);
-}
 
 // Where the ticks, labels and grid lines of the axis being drawn go.
 struct AxisFrame {

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "vistrel/metafile.h"
+#include "vistrel/single.h"
 #include "vistrel/state.h"
 
 namespace vistrel {
@@ -16,10 +17,6 @@ namespace vistrel {
 namespace {
 
 using Extended = long double;
-
-float Single(Extended v) {
-    return static_cast<float>(v);
-}
 
 constexpr MantissaSet MakeSet(std::initializer_list<int32_t> values) {
     MantissaSet set;

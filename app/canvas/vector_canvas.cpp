@@ -10,6 +10,8 @@
 // - a pixel is its cell; pixels set one after another along a row or column (the dotted grid
 //   lines) become one dashed line when their runs repeat, else one path of cells;
 // - a text is a text, in the screen's font, its cell's top-left corner at (x, y).
+// Pieces of one colour are gathered until the colour changes: the lines of each pen become one
+// path, so that a picture's hundreds of tick marks and grid lines are a few elements.
 #include "app/canvas/vector_canvas.h"
 
 #include <QPainterPath>
@@ -74,6 +76,18 @@ bool Repeating(const std::vector<Run>& runs) {
     return true;
 }
 
+// Whether the line from start to end goes on from where path's last line ended, in its direction.
+bool GoesOn(const QPainterPath& path, QPointF start, QPointF end) {
+    const int n = path.elementCount();
+    if (n < 2 || !path.elementAt(n - 1).isLineTo() || path.currentPosition() != start)
+        return false;
+    const QPointF before = path.elementAt(n - 2);
+    const QPointF last = start - before;
+    const QPointF next = end - start;
+    const qreal cross = last.x() * next.y() - last.y() * next.x();
+    return std::abs(cross) < 1e-9 && QPointF::dotProduct(last, next) > 0;
+}
+
 }  // namespace
 
 VectorCanvas::VectorCanvas(QPainter& painter, int width, int height)
@@ -130,13 +144,62 @@ QColor VectorCanvas::stroke_colour() const {
 void VectorCanvas::flush() {
     flush_polyline();
     flush_pixels();
+    draw_gathered();
+}
+
+void VectorCanvas::use_ink(const QColor& colour) {
+    if (colour != ink_)
+        draw_gathered();
+    ink_ = colour;
+}
+
+QPainterPath& VectorCanvas::stroke_path(const QPen& pen) {
+    use_ink(pen.color());
+    for (Stroke& s : strokes_) {
+        if (s.pen == pen)
+            return s.path;
+    }
+    strokes_.push_back({pen, {}});
+    return strokes_.back().path;
+}
+
+void VectorCanvas::fill(const QPainterPath& area, const QColor& colour) {
+    use_ink(colour);
+    fills_.setFillRule(Qt::WindingFill);  // overlapping cells stay covered
+    fills_.addPath(area);
+}
+
+void VectorCanvas::draw_gathered() {
+    painter_.setBrush(Qt::NoBrush);
+    for (const Stroke& s : strokes_) {
+        painter_.setPen(s.pen);
+        painter_.drawPath(s.path);
+    }
+    strokes_.clear();
+    if (!fills_.isEmpty()) {
+        painter_.setPen(Qt::NoPen);
+        painter_.setBrush(ink_);
+        painter_.drawPath(fills_);
+        painter_.setBrush(Qt::NoBrush);
+        fills_.clear();
+    }
+    if (!labels_.empty())
+        painter_.setPen(QPen(ink_));
+    for (size_t i = 0; i < labels_.size(); ++i) {
+        // Setting a font marks the painter's state changed even when it is the same font.
+        if (i == 0 || labels_[i].font != labels_[i - 1].font)
+            painter_.setFont(labels_[i].font);
+        painter_.drawText(labels_[i].at, labels_[i].text);
+    }
+    labels_.clear();
 }
 
 void VectorCanvas::line_to(int x, int y) {
     const vistrel::Point from = pen_pos_;
     pen_pos_ = {x, y};
     if (pen_width_ <= 1) {
-        flush();
+        flush_polyline();
+        flush_pixels();
         thin_line(from, pen_pos_);
         return;
     }
@@ -158,15 +221,19 @@ void VectorCanvas::thin_line(vistrel::Point a, vistrel::Point b) {
     const QPointF start = PointOf(a.x + 0.5L - sx / 2, a.y + 0.5L - sy / 2);
     const QPointF end = PointOf(b.x + 0.5L - sx / 2, b.y + 0.5L - sy / 2);
     QPen pen(stroke_colour(), 1.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-    if (const std::span<const int> runs = DashRuns(pen_style_); !runs.empty()) {
+    const std::span<const int> runs = DashRuns(pen_style_);
+    if (!runs.empty()) {
         const Extended step = std::sqrt(sx * sx + sy * sy);
         QList<qreal> pattern;
         for (const int run : runs) pattern.append(static_cast<qreal>(run * step));
         pen.setDashPattern(pattern);
     }
-    painter_.setPen(pen);
-    painter_.setBrush(Qt::NoBrush);
-    painter_.drawLine(start, end);
+    QPainterPath& path = stroke_path(pen);
+    // A solid line going on in the same direction from where the last one ended continues it;
+    // any other line is a piece of its own, with its own ends (and its dashes starting afresh).
+    if (!runs.empty() || !GoesOn(path, start, end))
+        path.moveTo(start);
+    path.lineTo(end);
 }
 
 void VectorCanvas::wide_line(vistrel::Point a, vistrel::Point b) {
@@ -190,15 +257,16 @@ void VectorCanvas::flush_polyline() {
     if (std::all_of(points.begin(), points.end(),
                     [&](const QPointF& p) { return p == points[0]; })) {
         // A line of no length: the one square stamp.
-        painter_.fillRect(QRectF(points[0].x() - w / 2, points[0].y() - w / 2, w, w),
-                          stroke_colour());
+        QPainterPath stamp;
+        stamp.addRect(QRectF(points[0].x() - w / 2, points[0].y() - w / 2, w, w));
+        fill(stamp, stroke_colour());
         return;
     }
     QPen pen(stroke_colour(), w, QtPenStyle(pen_style_), Qt::SquareCap, Qt::MiterJoin);
     pen.setMiterLimit(kSquareStampMiterLimit);
-    painter_.setPen(pen);
-    painter_.setBrush(Qt::NoBrush);
-    painter_.drawPolyline(points);
+    QPainterPath& path = stroke_path(pen);
+    path.moveTo(points[0]);
+    for (qsizetype i = 1; i < points.size(); ++i) path.lineTo(points[i]);
 }
 
 void VectorCanvas::set_pixel(int x, int y, vistrel::Colour c) {
@@ -232,10 +300,9 @@ void VectorCanvas::flush_pixels() {
         const Extended middle = across + 0.5L;
         const Extended first = runs.front().start;
         const Extended last = runs.back().end();
-        painter_.setPen(pen);
-        painter_.setBrush(Qt::NoBrush);
-        painter_.drawLine(vertical ? PointOf(middle, first) : PointOf(first, middle),
-                          vertical ? PointOf(middle, last) : PointOf(last, middle));
+        QPainterPath& path = stroke_path(pen);
+        path.moveTo(vertical ? PointOf(middle, first) : PointOf(first, middle));
+        path.lineTo(vertical ? PointOf(middle, last) : PointOf(last, middle));
         return;
     }
     QPainterPath cells;
@@ -243,7 +310,7 @@ void VectorCanvas::flush_pixels() {
         cells.addRect(vertical ? CellsOf(across, run.start, 1, run.length)
                                : CellsOf(run.start, across, run.length, 1));
     }
-    painter_.fillPath(cells, colour);
+    fill(cells, colour);
 }
 
 vistrel::Colour VectorCanvas::pixel(int /*x*/, int /*y*/) const {
@@ -251,11 +318,14 @@ vistrel::Colour VectorCanvas::pixel(int /*x*/, int /*y*/) const {
 }
 
 void VectorCanvas::rectangle(int left, int top, int right, int bottom) {
-    flush();
+    flush_polyline();
+    flush_pixels();
     if (!Ordered_rectangle(left, top, right, bottom))
         return;
     if (brush_style_ == vistrel::BrushStyle::Solid) {
-        painter_.fillRect(CellsOf(left, top, right - left, bottom - top), ToQColor(brush_colour_));
+        QPainterPath area;
+        area.addRect(CellsOf(left, top, right - left, bottom - top));
+        fill(area, ToQColor(brush_colour_));
         if (left <= 0 && top <= 0 && right >= width_ && bottom >= height_)
             background_ = brush_colour_;
     }
@@ -269,11 +339,16 @@ void VectorCanvas::rectangle(int left, int top, int right, int bottom) {
         } else if (b == top) {
             thin_line({left, top}, {right, top});
         } else if (pen_style_ == vistrel::PenStyle::Solid) {
-            // The frame through the centres of the outer cells.
-            painter_.setPen(QPen(stroke_colour(), 1.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
-            painter_.setBrush(Qt::NoBrush);
-            painter_.drawRect(
-                QRectF(PointOf(left + 0.5L, top + 0.5L), PointOf(r + 0.5L, b + 0.5L)));
+            // The frame through the centres of the outer cells, from the left edge of the
+            // top-left cell round to its top edge: an SVG path is not closed by its writer, so
+            // the corner where it starts is covered by the ends of its sides.
+            QPainterPath& path =
+                stroke_path(QPen(stroke_colour(), 1.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+            path.moveTo(PointOf(left, top + 0.5L));
+            path.lineTo(PointOf(r + 0.5L, top + 0.5L));
+            path.lineTo(PointOf(r + 0.5L, b + 0.5L));
+            path.lineTo(PointOf(left + 0.5L, b + 0.5L));
+            path.lineTo(PointOf(left + 0.5L, top));
         } else {
             // Each side starts its dashes afresh, as on the screen.
             thin_line({left, top}, {r, top});
@@ -284,25 +359,23 @@ void VectorCanvas::rectangle(int left, int top, int right, int bottom) {
         return;
     }
     const Extended half = pen_width_ / 2.0L;
-    painter_.setPen(
-        QPen(stroke_colour(), pen_width_, QtPenStyle(pen_style_), Qt::SquareCap, Qt::MiterJoin));
-    painter_.setBrush(Qt::NoBrush);
-    painter_.drawRect(
-        QRectF(PointOf(left + half, top + half), PointOf(right - half, bottom - half)));
+    stroke_path(
+        QPen(stroke_colour(), pen_width_, QtPenStyle(pen_style_), Qt::SquareCap, Qt::MiterJoin))
+        .addRect(QRectF(PointOf(left + half, top + half), PointOf(right - half, bottom - half)));
 }
 
 void VectorCanvas::text_out(int x, int y, const std::string& text) {
-    flush();
+    flush_polyline();
+    flush_pixels();
     const QString s = FromWindows1252(text);
     const QFontMetrics& metrics = font_.metrics();
     if (brush_style_ == vistrel::BrushStyle::Solid) {
-        painter_.fillRect(CellsOf(x, y, metrics.horizontalAdvance(s), metrics.height()),
-                          ToQColor(brush_colour_));
+        QPainterPath area;
+        area.addRect(CellsOf(x, y, metrics.horizontalAdvance(s), metrics.height()));
+        fill(area, ToQColor(brush_colour_));
     }
-    painter_.setFont(font_.qfont());
-    painter_.setPen(QPen(ToQColor(font_colour_)));
-    painter_.setBrush(Qt::NoBrush);
-    painter_.drawText(PointOf(x, static_cast<Extended>(y) + metrics.ascent()), s);
+    use_ink(ToQColor(font_colour_));
+    labels_.push_back({font_.qfont(), PointOf(x, static_cast<Extended>(y) + metrics.ascent()), s});
     pen_pos_ = {x, y};
 }
 

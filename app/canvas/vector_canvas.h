@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QPolygonF>
 #include <functional>
 #include <string>
@@ -79,6 +80,11 @@ class VectorCanvas final : public vistrel::Canvas {
     void flush();
     void flush_polyline();
     void flush_pixels();
+    // The gathered pieces below go to the device when a piece of another colour comes.
+    void use_ink(const QColor& colour);
+    QPainterPath& stroke_path(const QPen& pen);
+    void fill(const QPainterPath& area, const QColor& colour);
+    void draw_gathered();
 
     QPainter& painter_;
     int width_;
@@ -91,6 +97,22 @@ class VectorCanvas final : public vistrel::Canvas {
     // lines, drawn as one dashed line (or one path of cells).
     std::vector<vistrel::Point> pixels_;
     vistrel::Colour pixels_colour_ = 0;
+    // What was drawn since the colour last changed, not yet on the device. Opaque pieces of one
+    // colour leave the same ink in any order, so each pen's lines go out as one path (one
+    // element in one group of an SVG file), the fills as another, then the texts in their order.
+    struct Stroke {
+        QPen pen;
+        QPainterPath path;
+    };
+    struct Label {
+        QFont font;
+        QPointF at;
+        QString text;
+    };
+    QColor ink_;
+    std::vector<Stroke> strokes_;
+    QPainterPath fills_;
+    std::vector<Label> labels_;
     // The last colour a rectangle filled the whole surface with.
     vistrel::Colour background_ = 0xFFFFFF;
 

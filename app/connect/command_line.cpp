@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 
+#include "app/connect/connection.h"
 #include "platform/user_folders.h"
 #include "scope/library_loader.h"
 #include "scope/resource.h"
@@ -148,12 +150,35 @@ std::string Wrapped(const std::string& paragraph, std::size_t indent) {
     return out + line + "\n";
 }
 
+// Where this program finds the driver libraries that come with it: the installation's folder, or
+// in a build folder the folders they are built in. Without the program's folder, or where the
+// system names no folder (the program's own on Windows), the system's text.
+std::string Driver_folders(const scope::BoardDriverTexts& driver, const std::string& program_dir) {
+    if (program_dir.empty() || driver.installed_drivers[0] != '/')
+        return driver.installed_drivers;
+    std::vector<std::string> names{"libhp54200a_sim.so", "libgpib_prologix.so"};
+    if (driver.gateway_driver)
+        names.push_back("libgpib_vxi11.so");
+    std::vector<std::string> folders;
+    for (const std::string& name : names) {
+        const std::string folder =
+            std::filesystem::path(Driver_library(name, program_dir)).parent_path().string();
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    }
+    std::string text;
+    for (std::size_t i = 0; i < folders.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == folders.size() ? " and " : ", ") + folders[i];
+    return text;
+}
+
 // The GPIB_LIBRARY paragraph: the default, and the driver libraries that come with the program.
-std::string Driver_libraries_help(const scope::BoardDriverTexts& driver) {
+std::string Driver_libraries_help(const scope::BoardDriverTexts& driver,
+                                  const std::string& program_dir) {
     std::string text = Wrapped(
         std::string("  GPIB_LIBRARY  the GPIB driver library to load (default ") +
             driver.default_libraries + "). Driver libraries that come with the program, in " +
-            driver.installed_drivers + ":",
+            Driver_folders(driver, program_dir) + ":",
         16);
     const auto entry = [](const std::string& linux_name, const std::string& what) {
         return Wrapped(
@@ -175,7 +200,7 @@ std::string Driver_libraries_help(const scope::BoardDriverTexts& driver) {
 
 }  // namespace
 
-std::string Usage_text() {
+std::string Usage_text(const std::string& program_dir) {
     std::string text =
         "Usage: hp54200a [--help | --version]\n"
         "       hp54200a [--resource STRING] [--address N] [--choose-connection]\n"
@@ -191,8 +216,9 @@ std::string Usage_text() {
         "%FORMS%"
         "  --address N          the scope's primary address, 0 to 30, for the forms that name\n"
         "                       only the interface (::INTFC)\n"
-        "  --choose-connection  open the Connection dialog first when nothing names an\n"
-        "                       interface (the desktop entry passes it)\n"
+        "  --choose-connection  open the Connection dialog before the window when nothing\n"
+        "                       names an interface (no option, no variable, no saved\n"
+        "                       choice); the desktop entry passes it\n"
         "  -h, --help, --version\n"
         "\n"
         "The interface is taken from the command line, then from the environment variables\n"
@@ -213,14 +239,16 @@ std::string Usage_text() {
     const scope::BoardDriverTexts& driver = scope::Board_driver_texts();
     Replace(text, "%FORMS%", scope::Resource_forms());
     Replace(text, "%BOARD%", driver.name);
-    Replace(text, "%LIBRARIES%", Driver_libraries_help(driver));
+    Replace(text, "%LIBRARIES%", Driver_libraries_help(driver, program_dir));
     Replace(text, "%DATA%",
             Wrapped(Padded("  " + std::string(platform::Data_directory_text()), 16) +
                         "the text data files (Output, \"Textfile\"); the folder must exist",
                     16));
     Replace(text, "%SETTINGS%",
             Wrapped(std::string("  ") + platform::Settings_location_text() +
-                        "  the saved connection (written only by the Connection dialog's OK)",
+                        "  the settings: the connection, written when the Connection dialog "
+                        "is closed with OK, and the folder of the last Save as..., written when "
+                        "it has saved; nothing else writes it",
                     16));
     return text;
 }

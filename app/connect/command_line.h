@@ -36,7 +36,9 @@ std::optional<int> Address_option(const std::string& text);
 std::string Connection_options_refusal(const std::optional<std::string>& resource,
                                        const std::optional<std::string>& address);
 
-std::string Usage_text();
+// The usage, naming the folders where the program in program_dir finds its driver libraries
+// (without one, where they are installed).
+std::string Usage_text(const std::string& program_dir = {});
 std::string Version_text();
 
 }  // namespace app

@@ -24,11 +24,10 @@ struct CsvFile {
     int channel;  // 1 or 2; 0 for the combined series
 };
 
-// Shortest of %.17g: every double read back from its text is the same double.
+// The shortest text that reads back to the same double: "-0.00246", not "-0.0024599999999999999".
 std::string Number(double value) {
     std::array<char, 32> buf{};
-    const auto res =
-        std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::general, 17);
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value);
     return std::string(buf.data(), res.ptr);
 }
 

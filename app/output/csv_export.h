@@ -17,8 +17,8 @@ namespace app {
 // Each file: comment lines starting with "#" (program and version, the instrument's identity,
 // the local date and time, each channel's coupling, mode, averaging, increments and origins,
 // and its period and RMS when the scope measured them), a line of column names with units, then
-// one row per line, the numbers with 17 significant digits and "." as the decimal point,
-// whatever the locale; LF line ends.
+// one row per line, each number in the shortest text that reads back to the same double, with
+// "." as the decimal point whatever the locale; LF line ends.
 struct CsvResult {
     std::vector<std::string> written;
     std::string error;

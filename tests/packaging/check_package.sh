@@ -23,8 +23,10 @@ for d in fonts-liberation2 libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++
 done
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
-prefix=$(grep -o '^\./[^ ]*/bin/hp54200a$' <<<"$files" | sed 's#/bin/hp54200a$##')
-[ -n "$prefix" ] || fail "no bin/hp54200a in: $files"
+# Under /usr whatever prefix the build was configured with.
+prefix=./usr
+grep -qx "$prefix/bin/hp54200a" <<<"$files" || fail "no usr/bin/hp54200a in: $files"
+if grep -q '^\./usr/local/' <<<"$files"; then fail "files under usr/local"; fi
 for f in bin/hp54200a lib/hp54200a/libhp54200a_sim.so lib/hp54200a/libgpib_prologix.so \
          lib/hp54200a/libgpib_vxi11.so share/applications/hp54200a.desktop \
          share/icons/hicolor/scalable/apps/hp54200a.svg share/man/man1/hp54200a.1.gz \
@@ -32,6 +34,15 @@ for f in bin/hp54200a lib/hp54200a/libhp54200a_sim.so lib/hp54200a/libgpib_prolo
   grep -qx "$prefix/$f" <<<"$files" || fail "package lacks $f"
 done
 if grep -q '_sim_\|fake' <<<"$files"; then fail "test variants or fakes packaged"; fi
+# The packaged program, unpacked, names the driver folder beside it; the man page names no
+# folder of the build's own prefix.
+dpkg-deb -x "$deb" "$out/root"
+help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$out/root/usr/bin/hp54200a" --help)
+grep -q "come with the program, in $out/root/usr/lib/hp54200a:" <<<"$(tr -s ' \n' ' ' <<<"$help")" ||
+  fail "--help of the packaged program names another driver folder: $help"
+if zcat "$out/root/usr/share/man/man1/hp54200a.1.gz" | grep -q /usr/local; then
+  fail "the man page names /usr/local"
+fi
 # Debian's own package checker: no error, no warning (its complaint about running as root aside).
 if command -v lintian >/dev/null; then
   said=$(lintian "$deb" 2>&1 | grep -v 'running with root privileges' || true)

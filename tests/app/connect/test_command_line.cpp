@@ -56,8 +56,20 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
          {"GPIB_LIBRARY", "libgpib.so.0", "GPIB_BOARD", "(default 0)", "GPIB_ADDRESS",
           "(default 5)", "libhp54200a_sim.so", "~/junk/", "vistrel.wmf", "--resource STRING",
           "PRLGX-ASRL::serial port::INTFC", "--address N", "--choose-connection",
-          "then from the environment variables", "hp54200a.conf"})
+          "then from the environment variables", "hp54200a.conf",
+          "no saved\n                       choice); the desktop entry passes it",
+          "the connection, written when the\n                Connection dialog is closed with OK",
+          "the folder of the last\n                Save as..., written when it has saved"})
         EXPECT_NE(help.out.find(named), std::string::npos) << named;
+    // A program run from its build folder finds the simulated scope built beside it, and says so
+    // (the folder is longer than a line: the words as they are wrapped).
+    const std::string built_sim = std::string(std::getenv("HP_BUILD_DIR")) + "/sim";
+    std::string flat = help.out;
+    for (size_t at = flat.find("\n "); at != std::string::npos; at = flat.find("\n ")) {
+        const size_t words = flat.find_first_not_of(' ', at + 1);
+        flat.replace(at, words - at, " ");
+    }
+    EXPECT_NE(flat.find("come with the program, in " + built_sim), std::string::npos) << flat;
     EXPECT_EQ(help.err, "");
     const ProgramRun short_help = Run_program(kNoDisplay, "-h");
     EXPECT_EQ(short_help.status, 0);

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <clocale>
 #include <cstring>
+#include <limits>
 #include <locale>
 
 #include "app/output/csv_export.h"
@@ -71,14 +72,30 @@ struct CommaPoint : std::numpunct<char> {
     char do_decimal_point() const override { return ','; }
 };
 
-TEST_F(CsvExport, SeventeenDigitsWithAPointUnderACommaLocale) {
+// A sample value as the conversion makes it: (code - reference) * increment, rounded once.
+double Sample(int code, int reference, double increment) {
+    return static_cast<double>(static_cast<long double>(code - reference) * increment);
+}
+
+// Each number in its shortest text that reads back to the same double.
+TEST_F(CsvExport, ShortestDigitsWithAPointUnderACommaLocale) {
     const std::pair<double, const char*> cases[] = {
-        {0.1, "0.10000000000000001"},
-        {2.0 / 3.0, "0.66666666666666663"},
-        {1e-5, "1.0000000000000001e-05"},
-        {-2.5e-310, "-2.5000000000000171e-310"},
-        {-2.5, "-2.5"},
+        {0.1, "0.1"},
+        {2.0 / 3.0, "0.6666666666666666"},
+        {1e-5, "1e-05"},
+        {-0.00246, "-0.00246"},
+        {-2.5e-310, "-2.5e-310"},                               // subnormal
+        {std::numeric_limits<double>::denorm_min(), "5e-324"},  // smallest subnormal
+        {std::numeric_limits<double>::min(), "2.2250738585072014e-308"},
+        {-0.0, "-0"},
         {0.0, "0"},
+        {-2.5, "-2.5"},
+        {Sample(255, 128, 0.01), "1.27"},                    // byte data, highest code
+        {Sample(0, 128, 0.01), "-1.28"},                     // byte data, lowest code
+        {Sample(65535, 32768, 0.01 / 256), "1.2799609375"},  // word data, highest code
+        {Sample(0, 32768, 0.01 / 256), "-1.28"},             // word data, lowest code
+        {std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
+        {123456789012345680.0, "123456789012345680"},
     };
     model::Preamble.points = std::size(cases);
     for (int j = 1; j <= model::Preamble.points; ++j)
@@ -99,6 +116,10 @@ TEST_F(CsvExport, SeventeenDigitsWithAPointUnderACommaLocale) {
     for (const auto& c : cases) expected += std::string("0,") + c.second + "\n";
     const std::string text = Read(At("n-ch1.csv"));
     EXPECT_EQ(text.substr(text.find("time_s")), expected) << "German C locale: " << german;
+    for (const auto& [value, shown] : cases) {  // each text reads back to the same bits
+        const double back = std::strtod(shown, nullptr);
+        EXPECT_EQ(std::memcmp(&back, &value, sizeof value), 0) << shown;
+    }
 }
 
 TEST_F(CsvExport, LocalTimeCarriesItsOffset) {

@@ -150,6 +150,21 @@ TEST_F(PictureExportTest, PngIsTheScreenPixelForPixel) {
     EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), screen);
 }
 
+// The four-graph picture as SVG: its pieces gathered per pen and colour, not one element and one
+// group per line drawn (the axes' hundreds of ticks and grid lines).
+TEST_F(PictureExportTest, SvgIsTheSizeOfThePictureNotOfItsLines) {
+    const std::string svg = Read(Saved(PictureFormat::Svg, "picture.svg"));
+    const auto count = [&svg](const std::string& tag) {
+        size_t n = 0;
+        for (size_t at = svg.find(tag); at != std::string::npos; at = svg.find(tag, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_LE(svg.size(), 100u * 1024u);
+    EXPECT_LE(count("<g "), 40u);
+    EXPECT_LE(count("<path "), 30u);
+    EXPECT_EQ(count("<polyline "), 0u);
+}
+
 class VectorPictureTest : public PictureExportTest,
                           public ::testing::WithParamInterface<VectorCase> {};
 
