@@ -124,6 +124,17 @@ TEST_F(CaptureTest, RepeatsNumberTheFilesAndStatusesTellWhatHappened) {
         {"", "--bogus --wmf x.wmf", 2, "unknown argument \"--bogus\""},
         {"", "--wmf x.wmf --bogus", 2, "unknown argument \"--bogus\""},
         {"", "--wmf", 2, "--wmf needs a value"},
+        // No GPIB driver is installed on the test machines: the library tried, why it was that
+        // one, and the remedy the Connection dialog gives.
+        {"GPIB_LIBRARY=", "--wmf x.wmf", 1,
+         "hp54200a: cannot load the GPIB driver library libgpib.so.0 (the default; set "
+         "GPIB_LIBRARY to use another): libgpib.so.0: cannot open shared object file: No such "
+         "file or directory\nhp54200a: Install linux-gpib's user library (libgpib.so.0).\n"},
+        {"GPIB_LIBRARY=/nonexistent/mine.so", "--resource GPIB0::5::INSTR --wmf x.wmf", 1,
+         "hp54200a: cannot load the GPIB driver library libgpib.so.0 (the library of --resource "
+         "GPIB0::5::INSTR, which replaces GPIB_LIBRARY=/nonexistent/mine.so): "},
+        {"GPIB_LIBRARY=/nonexistent/mine.so", "--wmf x.wmf", 1,
+         "library /nonexistent/mine.so (from GPIB_LIBRARY): "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
