@@ -121,9 +121,7 @@ TEST_F(CaptureTest, RepeatsNumberTheFilesAndStatusesTellWhatHappened) {
         {"", "--resource SIM::5::INSTR --wmf no/such/folder/x.wmf", 1, "cannot write"},
         {"", "--resource SIM::5::INSTR --csv no/such/folder/x.csv", 1,
          "no/such/folder/x-ch1.csv: No such file or directory"},
-        {"", "--bogus --wmf x.wmf", 2, "unknown argument \"--bogus\""},
         {"", "--wmf x.wmf --bogus", 2, "unknown argument \"--bogus\""},
-        {"", "--wmf", 2, "--wmf needs a value"},
         // No GPIB driver is installed on the test machines: the library tried, why it was that
         // one, and the remedy the Connection dialog gives.
         {"GPIB_LIBRARY=", "--wmf x.wmf", 1,
