@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QLocale>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,9 @@
 #include "app/connect/command_line.h"
 #include "app/connect/connection.h"
 #include "app/connect/connection_dialog.h"
+#include "app/connect/start_choice.h"
 #include "app/window/main_window.h"
+#include "app/window/no_display.h"
 #include "app/window/qt_dialogs.h"
 #include "dsp/eng_format.h"
 #include "platform/console.h"
@@ -38,18 +41,6 @@ int Refuse_arguments(const std::string& why, char* argv0) {
     std::fprintf(stderr, "hp54200a: %s\n\n%s", why.c_str(),
                  app::Usage_text(Program_dir(argv0)).c_str());
     return 2;
-}
-
-// A saved choice that cannot be used is refused as a bad variable is, on standard error and in a
-// box, with the hint that the Connection dialog replaces it; it opens at once, and the program
-// stops if it is cancelled.
-bool Refuse_saved_choice(const app::ConnectionChoice& choice, QWidget* window,
-                         const std::string& program_dir) {
-    std::fprintf(stderr, "hp54200a: %s\n", choice.refusal.c_str());
-    platform::current().message_box(platform::BoxKind::Error, "Error", choice.refusal);
-    if (app::Run_first_connection_dialog(window, program_dir) != app::FirstChoice::Chosen)
-        platform::stop_program();
-    return true;
 }
 
 }  // namespace
@@ -86,7 +77,9 @@ int main(int argc, char* argv[]) {
     if (!command_line.refusal.empty())
         return Refuse_arguments(command_line.refusal, argv[0]);
     int qt_argc = static_cast<int>(command_line.qt_arguments.size()) - 1;
+    std::optional<app::NoDisplayGuard> no_display(std::in_place);
     QApplication application(qt_argc, command_line.qt_arguments.data());
+    no_display.reset();
     if (qt_argc > 1)  // Qt has taken its own options; this is not one
         return Refuse_arguments(
             "unknown argument \"" + std::string(command_line.qt_arguments[1]) + "\"", argv[0]);
@@ -101,7 +94,7 @@ int main(int argc, char* argv[]) {
     platform::set_current(&platform);
     bool chosen = choice.source != app::ChoiceSource::Default;
     if (!choice.refusal.empty())
-        chosen = Refuse_saved_choice(choice, &form, program_dir);
+        chosen = app::Settle_refused_saved_choice(choice, &form, program_dir);
     else if (command_line.choose_connection && !chosen)
         chosen = app::Run_first_connection_dialog(&form, program_dir) == app::FirstChoice::Chosen;
     // Nothing configured: the window as it always was, its title without a resource.

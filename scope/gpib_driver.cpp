@@ -11,14 +11,43 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/standard_error.h"
 #include "scope/driver_binding.h"
 #include "scope/gpib_defs.h"
+#include "scope/probe.h"
 #include "scope/scope_link.h"
 
 namespace scope {
 namespace {
 
 DriverBinding Driver;
+std::string Library_origin;
+std::string Last_said;
+
+// Runs one driver call with its standard error captured: kept as the call's own words and
+// passed on to the program's standard error.
+template <typename Call>
+void Listening(Call call) {
+    platform::StandardErrorCapture capture;
+    call();
+    Last_said = capture.finish();
+    std::fputs(Last_said.c_str(), stderr);
+}
+
+// The driver's words on one line, and what usually helps.
+std::string Reason_line(const std::string& said, const std::string& remedy) {
+    std::string line;
+    for (const char c : said) {
+        if (c == '\n' || c == '\r') {
+            if (!line.empty() && line.back() != ' ')
+                line += "; ";
+        } else {
+            line += c;
+        }
+    }
+    while (!line.empty() && (line.back() == ' ' || line.back() == ';')) line.pop_back();
+    return remedy.empty() ? line : line + ". " + remedy;
+}
 
 struct BitName {
     int32_t mask;
@@ -96,16 +125,28 @@ void Load_gpib_library() {
     ChosenLibrary chosen;
     std::string reason;
     if (!Bind_chosen_driver_library(Driver, chosen, reason)) {
-        const char* name = chosen.name.c_str();
-        std::fprintf(stderr, "hp54200a: cannot load the GPIB driver library %s (%s): %s\n", name,
-                     chosen.configured ? "from GPIB_LIBRARY"
-                                       : "the default; set GPIB_LIBRARY to use another",
-                     reason.c_str());
+        const std::string origin = !Library_origin.empty() ? Library_origin
+                                   : chosen.configured
+                                       ? "from GPIB_LIBRARY"
+                                       : "the default; set GPIB_LIBRARY to use another";
+        // What helps, unless the library is the user's own GPIB_LIBRARY.
+        const std::string remedy = chosen.configured && Library_origin.empty()
+                                       ? std::string()
+                                       : Remedy_in_environment(-1, 0);
+        std::fprintf(
+            stderr, "hp54200a: cannot load the GPIB driver library %s (%s): %s\n%s%s",
+            chosen.name.c_str(), origin.c_str(), reason.c_str(),
+            remedy.empty() ? "" : "hp54200a: ", remedy.empty() ? "" : (remedy + "\n").c_str());
+        platform::send_message(Reason_line("The GPIB driver library " + chosen.name + " (" +
+                                               origin + ") cannot be loaded: " + reason,
+                                           remedy));
         Fail_binding("LoadLibrary FAILED!");
     }
     if (const std::string missing = Missing_exports(Driver); !missing.empty()) {
         std::fprintf(stderr, "hp54200a: the GPIB driver library %s lacks %s\n", chosen.name.c_str(),
                      missing.c_str());
+        platform::send_message("The GPIB driver library " + chosen.name + " is not one: it lacks " +
+                               missing + ".");
         platform::current().message_box(platform::BoxKind::Error, "Error",
                                         "GetProcAddresses FAILED!");
         Release_gpib_library();
@@ -115,6 +156,14 @@ void Load_gpib_library() {
 
 void Release_gpib_library() {
     Unbind_driver_library(Driver);
+}
+
+void Set_library_origin(const std::string& origin) {
+    Library_origin = origin;
+}
+
+const std::string& Driver_said() {
+    return Last_said;
 }
 
 bool Gpib_library_loaded() {
@@ -141,7 +190,8 @@ int32_t Call_ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
     if (Driver_missing()) {
         return -1;
     }
-    const int32_t ud = Driver.ibdev(board, pad, sad, tmo, eot, eos);
+    int32_t ud = -1;
+    Listening([&] { ud = Driver.ibdev(board, pad, sad, tmo, eot, eos); });
     Read_status(Driver);
     return ud;
 }
@@ -150,7 +200,7 @@ void Call_ibclr(int32_t device) {
     if (Driver_missing()) {
         return;
     }
-    Driver.ibclr(device);
+    Listening([&] { Driver.ibclr(device); });
     Read_status(Driver);
 }
 
@@ -158,7 +208,7 @@ void Call_ibwrt(int32_t device, const char* buffer, int32_t count) {
     if (Driver_missing()) {
         return;
     }
-    Driver.ibwrt(device, buffer, count);
+    Listening([&] { Driver.ibwrt(device, buffer, count); });
     Read_status(Driver);
 }
 
@@ -166,7 +216,7 @@ void Call_ibrd(int32_t device, char* buffer, int32_t count) {
     if (Driver_missing()) {
         return;
     }
-    Driver.ibrd(device, buffer, count);
+    Listening([&] { Driver.ibrd(device, buffer, count); });
     Read_status(Driver);
 }
 
@@ -174,7 +224,7 @@ void Call_ibonl(int32_t device, int v) {
     if (Driver_missing()) {
         return;
     }
-    Driver.ibonl(device, v);
+    Listening([&] { Driver.ibonl(device, v); });
     Read_status(Driver);
 }
 
@@ -229,6 +279,8 @@ void Check_gpib_status(const std::string& failure) {
 }
 
 void Report_gpib_error(const std::string& failure) {
+    if (!Last_said.empty())
+        platform::send_message(Reason_line(Last_said, Remedy_in_environment(Iberr(), Ibcnt())));
     platform::Platform& p = platform::current();
     p.message_box(platform::BoxKind::Error, "Error", Status_line(failure, Ibsta(), Iberr()));
     p.message_box(platform::BoxKind::Error, "Error", Status_bits_line(Ibsta()));

@@ -11,6 +11,13 @@ namespace scope {
 // entry points and status form. Stops the program with "LoadLibrary FAILED!" or
 // "GetProcAddresses FAILED!" when it cannot.
 void Load_gpib_library();
+// Why the library to be loaded is the one the environment names, when the command line, the
+// saved choice or the Connection dialog put it there ("--resource GPIB0::5::INSTR"), for the
+// message that says which library was tried; "" when the environment was the user's own.
+void Set_library_origin(const std::string& origin);
+// What the last driver call wrote to standard error (passed on there as well): the driver's own
+// reason for a failure, "" when it said nothing.
+const std::string& Driver_said();
 // Releases the library if it is loaded (Quit and the fatal paths).
 void Release_gpib_library();
 bool Gpib_library_loaded();
@@ -37,6 +44,8 @@ std::string Error_name_line(int32_t iberr);
 std::string Count_line(int32_t ibcnt);
 
 // Shows the four boxes, takes the device offline, releases the library and stops the program.
+// When the failed call's driver said why on standard error, its words and the usual remedy go to
+// the status list first (a program started from a menu shows no standard error).
 [[noreturn]] void Report_gpib_error(const std::string& failure);
 // The check after a driver call: reports the failure when the error bit is set.
 void Check_gpib_status(const std::string& failure);

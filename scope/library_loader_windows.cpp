@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "scope/library_loader.h"
 
@@ -39,6 +42,68 @@ std::wstring Wide_name(const char* name) {
     return {};
 }
 
+// The file LoadLibraryW would find for a bare name, in the order it searches for this program:
+// the program's folder, the folder SetDllDirectory added, then the system's search path.
+std::filesystem::path Library_file(const std::wstring& name) {
+    namespace fs = std::filesystem;
+    const fs::path given(name);
+    if (given.has_parent_path())
+        return given;
+    std::vector<fs::path> folders;
+    wchar_t buffer[MAX_PATH + 1];
+    if (const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH); n > 0 && n < MAX_PATH)
+        folders.push_back(fs::path(std::wstring(buffer, n)).parent_path());
+    if (const DWORD n = GetDllDirectoryW(MAX_PATH, buffer); n > 0 && n < MAX_PATH)
+        folders.push_back(fs::path(std::wstring(buffer, n)));
+    for (const fs::path& folder : folders) {
+        std::error_code ec;
+        if (fs::is_regular_file(folder / given, ec))
+            return folder / given;
+    }
+    if (const DWORD n = SearchPathW(nullptr, name.c_str(), nullptr, MAX_PATH, buffer, nullptr);
+        n > 0 && n < MAX_PATH)
+        return fs::path(std::wstring(buffer, n));
+    return {};
+}
+
+// The machine a library file was built for, from its PE header; 0 when it cannot be told.
+WORD Machine_of(const std::wstring& name) {
+    const std::filesystem::path file = Library_file(name);
+    if (file.empty())
+        return 0;
+    std::ifstream in(file, std::ios::binary);
+    IMAGE_DOS_HEADER dos{};
+    DWORD signature = 0;
+    IMAGE_FILE_HEADER header{};
+    if (!in.read(reinterpret_cast<char*>(&dos), sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE ||
+        dos.e_lfanew <= 0 || !in.seekg(dos.e_lfanew) ||
+        !in.read(reinterpret_cast<char*>(&signature), sizeof signature) ||
+        signature != IMAGE_NT_SIGNATURE ||
+        !in.read(reinterpret_cast<char*>(&header), sizeof header))
+        return 0;
+    return header.Machine;
+}
+
+// The system's text for an error, its inserts ("%1") filled with the library's name.
+std::string System_text(DWORD code, const char* name) {
+    char* text = nullptr;
+    const DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = n > 0 && text != nullptr ? std::string(text, n) : std::string();
+    if (text != nullptr)
+        LocalFree(text);
+    const std::string inserted = name;
+    for (std::size_t at = 0; (at = message.find("%1", at)) != std::string::npos;
+         at += inserted.size())
+        message.replace(at, 2, inserted);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == ' ' || message.back() == '.'))
+        message.pop_back();
+    const std::string number = "error " + std::to_string(code);
+    return message.empty() ? number : message + " (" + number + ")";
+}
+
 }  // namespace
 
 const BoardDriverTexts& Board_driver_texts() {
@@ -63,22 +128,18 @@ const std::vector<std::string>& Default_libraries() {
 }
 
 void* Open_library(const char* name, std::string& reason) {
-    HMODULE library = LoadLibraryW(Wide_name(name).c_str());
+    const std::wstring wide = Wide_name(name);
+    HMODULE library = LoadLibraryW(wide.c_str());
     if (library == nullptr) {
         const DWORD code = GetLastError();
-        char* text = nullptr;
-        const DWORD n =
-            FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-        std::string message = n > 0 && text != nullptr ? std::string(text, n) : std::string();
-        if (text != nullptr)
-            LocalFree(text);
-        while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                    message.back() == ' ' || message.back() == '.'))
-            message.pop_back();
-        const std::string number = "error " + std::to_string(code);
-        reason = message.empty() ? number : message + " (" + number + ")";
+        // NI-488.2's 32-bit GPIB-32.DLL, found before its 64-bit ni4882.dll on a machine that
+        // has both, is the usual case: said as such, and the search goes on.
+        if (code == ERROR_BAD_EXE_FORMAT && Machine_of(wide) == IMAGE_FILE_MACHINE_I386)
+            reason = std::string(name) +
+                     " is a 32-bit library, which this 64-bit program cannot use; NI-488.2's "
+                     "library for 64-bit programs is ni4882.dll";
+        else
+            reason = System_text(code, name);
     }
     return reinterpret_cast<void*>(library);
 }

@@ -172,6 +172,11 @@ std::string Remedy(const Resource& res, int iberr, int ibcnt) {
     return {};
 }
 
+std::string Remedy_in_environment(int iberr, int ibcnt) {
+    const ResourceReading r = Parse_resource(Resource_in_environment());
+    return r.resource ? Remedy(*r.resource, iberr, ibcnt) : std::string();
+}
+
 ProbeOutcome Test_resource(const Resource& resource, const LibraryLocator& locate) {
     ProbeOutcome out;
     StderrCapture capture;

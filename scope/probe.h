@@ -38,5 +38,8 @@ ProbeOutcome Find_scope(const Resource& resource, const LibraryLocator& locate,
 
 // What usually helps when an interface of this kind cannot be opened.
 std::string Remedy(const Resource& resource, int iberr, int ibcnt);
+// The same for the interface that the environment's settings name ("" for a library that is
+// none of the known ones); iberr -1 when its library cannot be loaded.
+std::string Remedy_in_environment(int iberr, int ibcnt);
 
 }  // namespace scope

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -107,7 +108,46 @@ std::string Refuse(const std::string& option, const std::string& value, const ch
     return option + " \"" + value + "\": expected " + expected;
 }
 
-// One capture's files; false when one could not be written (said on standard error).
+// The highest number of a file "STEM-NNNN..." in `folder` (whatever follows the digits: the
+// extension, the CSV files' "-ch1"), 0 when there is none.
+int Highest_number(const std::filesystem::path& folder, const std::string& stem) {
+    int highest = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end;
+         !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() < stem.size() + 5 || name.compare(0, stem.size() + 1, stem + "-") != 0)
+            continue;
+        const std::size_t digits = name.find_first_not_of("0123456789", stem.size() + 1);
+        const std::size_t count =
+            (digits == std::string::npos ? name.size() : digits) - (stem.size() + 1);
+        if (count >= 4 && count <= 9)
+            highest = std::max(highest, std::stoi(name.substr(stem.size() + 1, count)));
+    }
+    return highest;
+}
+
+}  // namespace
+
+int Series_start(const CaptureOptions& o) {
+    namespace fs = std::filesystem;
+    int highest = 0;
+    for (const std::string* path : {&o.png, &o.svg, &o.pdf, &o.csv, &o.wmf}) {
+        if (!path->empty())
+            highest = std::max(highest, Highest_number(fs::path(*path).parent_path(),
+                                                       fs::path(*path).stem().string()));
+    }
+    if (!o.text_dir.empty()) {
+        for (const char* stem : {"waveform1_data", "fft1_data", "waveform2_data", "fft2_data"})
+            highest = std::max(highest, Highest_number(o.text_dir, stem));
+    }
+    return highest + 1;
+}
+
+namespace {
+
+// One capture's files, numbered `n` in a series; false when one could not be written (said on
+// standard error).
 bool Write_outputs(const CaptureOptions& o, int n, const PaintBoxWidget& plot) {
     const auto name = [&](const std::string& path) {
         return o.repeat > 1 ? Numbered(path, n) : path;
@@ -238,7 +278,10 @@ std::string Capture_usage() {
         "  --wmf        the picture as the \"WMF\" output writes it; --text the \"Textfile\"\n"
         "               output's files, into FOLDER instead of %DATA%\n"
         "  --repeat N   N captures (Refresh between them), --interval SECONDS apart; the\n"
-        "               files are numbered: FILE-0001.png ...\n"
+        "               files are numbered FILE-0001.png ..., the series starting after the\n"
+        "               highest number already in the folder, so nothing is overwritten\n"
+        "Without --repeat, the files named are written as named and replace files of the\n"
+        "same names (and --csv's FILE-ch1.csv ..., --text's data files).\n"
         "Exit status: 0 done, 1 a bus failure (the four lines of the fatal report on\n"
         "standard error) or a file not written, 2 bad usage.\n";
     std::string data = platform::Data_directory_text();
@@ -263,8 +306,14 @@ CaptureOptions Parse_capture(const std::vector<std::string>& args) {
             o.autoscale = true;
             continue;
         }
+        if (Index_of(a, {"--resource", "--address", "--ch1", "--ch2", "--combined", "--coupling",
+                         "--invert", "--average", "--png", "--svg", "--pdf", "--csv", "--wmf",
+                         "--text", "--repeat", "--interval"}) < 0) {
+            refuse("unknown argument \"" + a + "\"");
+            break;
+        }
         if (!has_value) {
-            refuse(a.rfind("--", 0) == 0 ? a + " needs a value" : "unknown argument \"" + a + "\"");
+            refuse(a + " needs a value");
             break;
         }
         ++i;
@@ -321,8 +370,6 @@ CaptureOptions Parse_capture(const std::vector<std::string>& args) {
             o.interval_s = std::strtod(value.c_str(), &end);
             if (value.empty() || *end != '\0' || !(o.interval_s >= 0) || o.interval_s > 86400)
                 refuse(Refuse(a, value, "seconds from 0 to 86400"));
-        } else {
-            refuse("unknown argument \"" + a + "\"");
         }
     }
     if (o.display[1] < 0 && o.display[2] < 0 && o.combined < 0)
@@ -368,13 +415,15 @@ int Run_capture(const CaptureOptions& o, const char* program) {
 
     Operate(form, o);
     int status = 0;
+    // A series goes on after the files of the earlier ones; a single capture replaces its files.
+    const int first = o.repeat > 1 ? Series_start(o) : 1;
     for (int n = 1; n <= o.repeat && status == 0; ++n) {
         if (n > 1) {
             platform.sleep_ms(static_cast<int>(std::lround(o.interval_s * 1000)));
             form.Button1Click();  // Refresh: the shown channels again
         }
         platform.end_dots();
-        if (!Write_outputs(o, n, *form.PaintBox1))
+        if (!Write_outputs(o, first + n - 1, *form.PaintBox1))
             status = 1;
     }
     form.Button2Click();  // Quit: the scope left as the window leaves it, the driver released

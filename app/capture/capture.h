@@ -40,4 +40,9 @@ int Run_capture(const CaptureOptions& options, const char* program);
 // A numbered file name for the repetitions of a capture: "a/b.png", 3 -> "a/b-0003.png".
 std::string Numbered(const std::string& path, int n);
 
+// The first number of a --repeat series: one past the highest number that any file of the
+// series' names already has in its folder ("b-0007.png", "data-0007-ch1.csv", the --text
+// folder's "waveform1_data-0007.dat"), 1 when there is none.
+int Series_start(const CaptureOptions& options);
+
 }  // namespace app

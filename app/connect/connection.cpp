@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/environment.h"
+#include "scope/gpib_driver.h"
 #include "scope/library_loader.h"
 #include "scope/resource.h"
 #include "scope/serial_port.h"
@@ -29,6 +30,24 @@ void Apply(const scope::Settings& settings, bool overwrite) {
         if (overwrite || !Is_set(name.c_str()))
             platform::Set_environment_variable(name, value);
     }
+}
+
+std::string Library_variable() {
+    const char* value = std::getenv("GPIB_LIBRARY");
+    return value != nullptr ? value : "";
+}
+
+// Applies a resource's settings and says, for the message when its library cannot be loaded,
+// where that library comes from ("the library of --resource ...") and which GPIB_LIBRARY it
+// replaced.
+void Apply_named(const scope::Settings& settings, bool overwrite, const std::string& named_by) {
+    const std::string before = Library_variable();
+    Apply(settings, overwrite);
+    const std::string after = Library_variable();
+    if (!before.empty() && after == before)
+        return;  // the user's own GPIB_LIBRARY stays in force
+    scope::Set_library_origin("the library of " + named_by +
+                              (before.empty() ? "" : ", which replaces GPIB_LIBRARY=" + before));
 }
 
 std::string Refusal_of_saved(const std::string& why) {
@@ -82,9 +101,10 @@ std::string Apply_resource(const std::string& text, const std::string& program_d
     const scope::ResourceReading r = scope::Parse_resource(text);
     if (!r.resource)
         return r.refusal;
-    Apply(scope::Driver_settings(
-              *r.resource, [&](const std::string& f) { return Driver_library(f, program_dir); }),
-          true);
+    Apply_named(
+        scope::Driver_settings(
+            *r.resource, [&](const std::string& f) { return Driver_library(f, program_dir); }),
+        true, "the Connection dialog's choice " + text);
     return {};
 }
 
@@ -108,7 +128,8 @@ ConnectionChoice Choose_connection(const CommandLine& cl, const std::string& pro
             choice.source = ChoiceSource::CommandLine;
             return choice;
         }
-        Apply(scope::Driver_settings(*r.resource, locate), true);
+        Apply_named(scope::Driver_settings(*r.resource, locate), true,
+                    "--resource " + *cl.resource);
         choice.source = ChoiceSource::CommandLine;
     } else if (address) {
         platform::Set_environment_variable("GPIB_ADDRESS", std::to_string(*address));
@@ -134,7 +155,8 @@ ConnectionChoice Choose_connection(const CommandLine& cl, const std::string& pro
                 choice.source = ChoiceSource::Saved;
                 return choice;
             }
-            Apply(scope::Driver_settings(*r.resource, locate), false);
+            Apply_named(scope::Driver_settings(*r.resource, locate), false,
+                        "the saved connection " + *saved);
             if (choice.source == ChoiceSource::Default)
                 choice.source = ChoiceSource::Saved;
         }

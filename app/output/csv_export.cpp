@@ -154,6 +154,12 @@ std::string Iso8601_local_time(std::time_t t) {
     return buf.data();
 }
 
+std::vector<std::string> Csv_paths(const std::string& path) {
+    std::vector<std::string> paths;
+    for (const CsvFile& f : Shown_files()) paths.push_back(Base_of(path) + f.suffix + ".csv");
+    return paths;
+}
+
 CsvResult Save_csv(const std::string& path) {
     CsvResult result;
     const std::string base = Base_of(path);

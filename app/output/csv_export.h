@@ -25,6 +25,9 @@ struct CsvResult {
 };
 CsvResult Save_csv(const std::string& path);
 
+// The paths Save_csv(path) would write for the graphs shown now, in its order.
+std::vector<std::string> Csv_paths(const std::string& path);
+
 // ISO 8601 local date and time with the offset from UTC, e.g. 2026-12-08T21:40:05+01:00.
 std::string Iso8601_local_time(std::time_t t);
 

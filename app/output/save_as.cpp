@@ -3,6 +3,9 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <algorithm>
@@ -34,7 +37,9 @@ std::string Joined(const std::vector<std::string>& names) {
 }  // namespace
 
 std::string Next_numbered_name(const std::string& folder, const std::string& extension) {
-    static const QRegularExpression numbered(QStringLiteral("^hp54200a-(\\d{4,})\\."));
+    // Any file of the series: the number ends where the digits end ("-ch1.csv", ".png", none).
+    static const QRegularExpression numbered(QStringLiteral("^hp54200a-(\\d{4,9})(?!\\d)"),
+                                             QRegularExpression::CaseInsensitiveOption);
     int highest = 0;
     const QDir dir(QString::fromStdString(folder));
     for (const QString& name : dir.entryList(QDir::Files)) {
@@ -60,14 +65,52 @@ void Remember_save_folder(const std::string& folder) {
     settings.setValue(kFolderKey, QString::fromStdString(folder));
 }
 
-SaveOutcome Save_as(std::string path, const std::string& default_extension, int width, int height) {
-    SaveOutcome out;
+namespace {
+
+// The path with its type's extension; the extension in lower case.
+std::string Completed(std::string& path, const std::string& default_extension) {
     std::string extension = Lower(std::filesystem::path(path).extension().string());
     if (extension != ".png" && extension != ".svg" && extension != ".pdf" && extension != ".csv") {
         path += default_extension;
         extension = default_extension;
     }
-    if (extension == ".csv") {
+    return extension;
+}
+
+// Asks once before files that are there are replaced; true when none is, or the operator agrees.
+bool May_replace(QWidget* parent, const std::vector<std::string>& files) {
+    QStringList there;
+    for (const std::string& f : files) {
+        if (QFileInfo::exists(QString::fromStdString(f)))
+            there << QString::fromStdString(f);
+    }
+    if (there.isEmpty())
+        return true;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Save as"),
+                    (there.size() == 1 ? QStringLiteral("This file is already there:")
+                                       : QStringLiteral("These files are already there:")) +
+                        QStringLiteral("\n\n") + there.join(QLatin1Char('\n')) +
+                        QStringLiteral("\n\nReplace ") +
+                        (there.size() == 1 ? QStringLiteral("it?") : QStringLiteral("them?")),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setObjectName(QStringLiteral("ReplaceFilesBox"));
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Replace"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Cancel"));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+}  // namespace
+
+std::vector<std::string> Files_to_write(std::string path, const std::string& default_extension) {
+    if (Completed(path, default_extension) == ".csv")
+        return Csv_paths(path);
+    return {path};
+}
+
+SaveOutcome Save_as(std::string path, const std::string& default_extension, int width, int height) {
+    SaveOutcome out;
+    if (Completed(path, default_extension) == ".csv") {
         const CsvResult r = Save_csv(path);
         out.written = r.written;
         out.error = r.error;
@@ -88,6 +131,8 @@ void Save_as_dialog(QWidget* parent, int width, int height) {
     dialog.setObjectName(QStringLiteral("SaveAsDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The question comes after the choice, for every file the save would write at once.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     // The default name follows the type chosen, still numbered in the folder shown.
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
         const QString ext = f.mid(f.indexOf(QStringLiteral("(*")) + 2).chopped(1);
@@ -99,9 +144,17 @@ void Save_as_dialog(QWidget* parent, int width, int height) {
     const QString filter = dialog.selectedNameFilter();
     const std::string default_extension =
         filter.mid(filter.indexOf(QStringLiteral("(*")) + 2).chopped(1).toStdString();
-    const SaveOutcome r =
-        Save_as(dialog.selectedFiles().first().toStdString(), default_extension, width, height);
+    const std::string path = dialog.selectedFiles().first().toStdString();
+    const std::vector<std::string> files = Files_to_write(path, default_extension);
     platform::Platform& p = platform::current();
+    if (files.empty()) {
+        p.message_box(platform::BoxKind::Error, "File Error",
+                      "No graph is shown: nothing to write.");
+        return;
+    }
+    if (!May_replace(parent, files))
+        return;
+    const SaveOutcome r = Save_as(path, default_extension, width, height);
     if (!r.error.empty()) {
         p.message_box(platform::BoxKind::Error, "File Error", "Could not write " + r.error);
         return;

@@ -10,8 +10,9 @@ class QWidget;
 
 namespace app {
 
-// "hp54200a-0001.png" ... : one past the highest number of a "hp54200a-NNNN.*" file in `folder`
-// (whatever its extension), with the given extension.
+// "hp54200a-0001.png" ... : one past the highest number of any "hp54200a-NNNN..." file in
+// `folder`, whatever its type or suffix (the CSV files' "hp54200a-0004-ch1.csv" uses 0004),
+// with the given extension.
 std::string Next_numbered_name(const std::string& folder, const std::string& extension);
 
 // The folder of the last Save as..., else the current folder.
@@ -27,7 +28,11 @@ struct SaveOutcome {
 };
 SaveOutcome Save_as(std::string path, const std::string& default_extension, int width, int height);
 
-// The button's whole action: the save dialog, the file(s), the box that confirms or reports.
+// The files Save_as(path, default_extension, ...) would write now (for CSV, one per shown graph).
+std::vector<std::string> Files_to_write(std::string path, const std::string& default_extension);
+
+// The button's whole action: the save dialog, one question naming the files that are already
+// there (nothing is replaced without it), the file(s), the box that confirms or reports.
 void Save_as_dialog(QWidget* parent, int width, int height);
 
 }  // namespace app

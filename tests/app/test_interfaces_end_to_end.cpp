@@ -2,7 +2,8 @@
 // simulated scope as its own driver, the "++" adapter driver with a fake Prologix on a serial
 // port and a fake AR488 on TCP, and the VXI-11 driver with a fake gateway reached directly and
 // through its portmapper. Every display and output must come out as through the simulator
-// itself: the same status lines, the same metafile to the byte, the same text files.
+// itself: the same status lines, the same metafile to the byte, the same text files. When an
+// interface fails, the driver's own reason reaches the status list before the fatal boxes.
 #include <gtest/gtest.h>
 
 #include <QPushButton>
@@ -15,10 +16,17 @@
 #include <string>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "app/support_window.h"
 #include "app/window/radio_group.h"
 #include "prologix/support_driver.h"
 #include "prologix/support_fake_adapter.h"
+#include "scope/gpib_driver.h"
+#include "scope/scope_link.h"
 #ifdef HP_VXI11_LIBRARY_PATH
 #include "vxi11/support_driver.h"
 #include "vxi11/support_fake_gateway.h"
@@ -133,6 +141,77 @@ TEST_F(InterfacesTest, EveryDriverGivesTheSimulatorsDisplaysAndOutputs) {
         EXPECT_TRUE(r.waveform1 == direct.waveform1) << "waveform1_data.dat differs";
         EXPECT_TRUE(r.fft1 == direct.fft1) << "fft1_data.dat differs";
         EXPECT_TRUE(r.waveform2 == direct.waveform2) << "waveform2_data.dat differs";
+    }
+}
+
+std::string Unused_port() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return std::to_string(ntohs(address.sin_port));
+}
+
+// The connection's opening fails: the driver's words and the usual remedy in one status line
+// after "Bringing scope online..." (none when the driver said nothing), then exactly the
+// specified boxes, and the program stopped. A library that cannot be loaded is named, with why.
+TEST(DriverReason, ShownInTheStatusListBeforeTheBoxes) {
+    testing_support::ScratchHome home;
+    const std::string unused = Unused_port();
+    const std::string missing = (home.dir / "no-such-driver.so").string();
+    const struct {
+        const char* meaning;
+        std::string library;
+        std::vector<std::pair<const char*, std::string>> settings;
+        std::vector<std::string> said;  // in the one line between; empty: no line
+        const char* first_box;
+    } rows[] = {
+        {"adapter's port missing",
+         prologix_test::Library_path(),
+         {{"PROLOGIX_PORT", "/dev/hp54200a-no-such-port"}},
+         {"/dev/hp54200a-no-such-port: No such file or directory",
+          ". Is the adapter plugged in at /dev/hp54200a-no-such-port?"},
+         "Unable to open device  ibsta = $8100"},
+#ifdef HP_VXI11_LIBRARY_PATH
+        {"gateway stopped",
+         vxi11_test::Driver_path(),
+         {{"VXI11_HOST", "127.0.0.1:" + unused}},
+         {"libgpib_vxi11: create_link: connect: Connection refused. Is the gateway on the "
+          "network at 127.0.0.1, and is \"gpib0,5\" its name"},
+         "Unable to open device  ibsta = $8100  iberr = 7"},
+#endif
+        {"simulator says nothing",
+         std::getenv("HP_SIM_LIBRARY"),
+         {{"HP_SIM_FAIL_IBDEV", "1"}},
+         {},
+         "Unable to open device"},
+        {"no library",
+         missing,
+         {},
+         {"The GPIB driver library " + missing +
+          " (from GPIB_LIBRARY) cannot be loaded: " + missing + ": cannot open shared object file"},
+         "LoadLibrary FAILED!"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.meaning);
+        testing_support::RecordedPlatform recorded;
+        setenv("GPIB_LIBRARY", row.library.c_str(), 1);
+        for (const auto& [name, value] : row.settings) setenv(name, value.c_str(), 1);
+        EXPECT_THROW(scope::initialize_hp54200A(), platform::ProgramStopped);
+        for (const auto& [name, value] : row.settings) unsetenv(name);
+        unsetenv("GPIB_LIBRARY");
+        const std::vector<std::string>& lines = recorded.status.lines;
+        const bool loaded = row.first_box != std::string("LoadLibrary FAILED!");
+        const std::size_t before = loaded ? 1 : 0;  // "Bringing scope online..."
+        ASSERT_EQ(lines.size(), before + (row.said.empty() ? 0 : 1));
+        for (const std::string& words : row.said)
+            EXPECT_NE(lines.back().find(words), std::string::npos) << lines.back();
+        const auto& boxes = recorded.platform.boxes;
+        ASSERT_EQ(boxes.size(), loaded ? 4u : 1u);
+        EXPECT_EQ(boxes[0].text.rfind(row.first_box, 0), 0u) << boxes[0].text;
+        EXPECT_FALSE(scope::Gpib_library_loaded());
     }
 }
 

@@ -182,6 +182,7 @@ TEST_F(ConnectionTest, BindingFailures) {
         harness.clear_log();
         rec.platform.boxes.clear();
         rec.platform.stops = 0;
+        rec.status.lines.clear();
         ::testing::internal::CaptureStderr();
         Expect_stop();
         const std::string diagnostics = ::testing::internal::GetCapturedStderr();
@@ -193,7 +194,13 @@ TEST_F(ConnectionTest, BindingFailures) {
         EXPECT_FALSE(scope::Gpib_library_loaded());
         EXPECT_EQ(harness.calls(),
                   c.loaded_then_released ? (Strings{"load", "unload"}) : Strings{});
-        EXPECT_TRUE(rec.status.lines.empty());
+        // The same reason in the status list, which a program started from a menu shows.
+        ASSERT_EQ(rec.status.lines.size(), 1u);
+        EXPECT_NE(rec.status.lines[0].find(c.library), std::string::npos) << rec.status.lines[0];
+        EXPECT_NE(
+            rec.status.lines[0].find(c.loaded_then_released ? " lacks " : " cannot be loaded: "),
+            std::string::npos)
+            << rec.status.lines[0];
     }
 }
 

@@ -2,7 +2,8 @@
 // ni4882.dll when GPIB-32.DLL is absent or lacks an export; each status form NI's drivers
 // use; the two fatal texts; no library left loaded. The simulated scope and its variants play
 // the drivers, copied under those names into a scratch folder that the loader searches after
-// the program's own (SetDllDirectory), removed at the end of each test.
+// the program's own (SetDllDirectory), removed at the end of each test. A 32-bit GPIB-32.DLL
+// is played by such a copy whose header names the i386 machine.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -186,11 +189,63 @@ TEST_F(DefaultLibraryTest, FatalTexts) {
         rec.platform.stops = 0;
         const std::string diagnostics = Expect_stop();
         EXPECT_EQ(diagnostics.substr(0, c.diagnostic.size()), c.diagnostic);
-        EXPECT_EQ(std::count(diagnostics.begin(), diagnostics.end(), '\n'), 1) << diagnostics;
+        // A library that cannot be loaded: the remedy on a line of its own.
+        const bool load_failed = c.box == std::string("LoadLibrary FAILED!");
+        EXPECT_EQ(std::count(diagnostics.begin(), diagnostics.end(), '\n'), load_failed ? 2 : 1)
+            << diagnostics;
+        EXPECT_EQ(diagnostics.find("Install NI-488.2") != std::string::npos, load_failed);
         ASSERT_EQ(rec.platform.boxes.size(), 1u);
         EXPECT_EQ(rec.platform.boxes[0].text, c.box);
         EXPECT_EQ(rec.platform.stops, 1);
         EXPECT_EQ(harness.calls(), c.calls);
+        Expect_nothing_loaded();
+    }
+}
+
+// A GPIB-32.DLL that cannot be loaded: a 32-bit one is said to be one, naming ni4882.dll, and
+// ni4882.dll is tried after it; any other failure gives the system's text with the library's
+// name in it (never an unfilled "%1").
+TEST_F(DefaultLibraryTest, Gpib32ThatCannotBeLoadedIsExplainedAndPassedOver) {
+    const auto patched = [&](std::size_t at_pe_offset, uint16_t value) {
+        Driver(kGpib32, "");
+        std::fstream f(scratch / kGpib32, std::ios::in | std::ios::out | std::ios::binary);
+        uint32_t pe = 0;
+        f.seekg(0x3C);
+        f.read(reinterpret_cast<char*>(&pe), 4);
+        f.seekp(pe + at_pe_offset);
+        f.write(reinterpret_cast<const char*>(&value), 2);
+    };
+    const struct {
+        const char* meaning;
+        std::function<void()> gpib32;
+        const char* ni4882;  // variant, nullptr for none
+        const char* chosen;  // nullptr: none loads
+        const char* said;    // in the reason
+    } rows[] = {
+        {"32-bit GPIB-32.DLL, ni4882.dll there", [&] { patched(4, 0x14C); }, "", kNi4882, ""},
+        {"32-bit GPIB-32.DLL alone", [&] { patched(4, 0x14C); }, nullptr, nullptr,
+         "GPIB-32.DLL: GPIB-32.DLL is a 32-bit library, which this 64-bit program cannot use; "
+         "NI-488.2's library for 64-bit programs is ni4882.dll; ni4882.dll: "},
+        {"not a library at all", [&] { std::ofstream(scratch / kGpib32) << "not a library"; },
+         nullptr, nullptr, "GPIB-32.DLL: "},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.meaning);
+        row.gpib32();
+        Driver(kNi4882, row.ni4882);
+        scope::DriverBinding driver;
+        scope::ChosenLibrary chosen;
+        std::string reason;
+        const bool bound = scope::Bind_chosen_driver_library(driver, chosen, reason);
+        EXPECT_EQ(bound, row.chosen != nullptr) << reason;
+        if (bound) {
+            EXPECT_EQ(chosen.name, row.chosen);
+        } else {
+            EXPECT_EQ(reason.rfind(row.said, 0), 0u) << reason;
+            EXPECT_EQ(reason.find("%1"), std::string::npos) << reason;
+            EXPECT_NE(reason.find("ni4882.dll: "), std::string::npos) << reason;
+        }
+        scope::Unbind_driver_library(driver);
         Expect_nothing_loaded();
     }
 }

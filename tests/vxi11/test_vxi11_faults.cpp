@@ -177,11 +177,16 @@ TEST_F(GatewayTest, GatewayGoingAwayNeitherHangsNorKills) {
 }
 
 // Faulty gateways: each row's fault must end the call with its status, error and count (and,
-// for a read, exactly the instrument's bytes), within the bound (its time-out + 1 s), with a
-// line on standard error that says what happened, or none after a success. TNONE rows have 1 s.
+// for a read, exactly the instrument's bytes), within the bound (its time-out + 1 s, the
+// library's promise), with a line on standard error that says what happened, or none after a
+// success. TNONE rows have 1 s. Only the bus calls are timed (the 8 MB to write is built before
+// the clock starts), and the bound is checked with room for the scheduler: on a loaded machine
+// the test's thread may run late after the library's last wait, which is no fault of the
+// library; a call that waited for a second time-out, or for ever, still fails the row.
 TEST_F(GatewayTest, FaultyGatewaysNeitherHangNorSpinNorCorrupt) {
     using fake_vxi11::Hostility;
     constexpr int T100ms = 9, T300ms = 10, T1s = 11, TNONE = 0, kReos = 0x400;
+    constexpr long kSchedulingMs = 250;
     struct Row {
         const char* fault;
         fake_vxi11::Behaviour behaviour;
@@ -234,12 +239,13 @@ TEST_F(GatewayTest, FaultyGatewaysNeitherHangNorSpinNorCorrupt) {
         ASSERT_GT(ud, 0);
         gateway.set_behaviour(row.behaviour);
         gateway.set_reply(row.reply);
-        testing::internal::CaptureStderr();
-        const auto start = Clock::now();
+        const std::string to_write(row.reply.empty() ? row.counts[0] : 0, 'w');
         std::string got;
         std::string piece;
-        const Status first = row.reply.empty() ? driver.write(ud, std::string(row.counts[0], 'w'))
-                                               : driver.read(ud, row.counts[0], got);
+        testing::internal::CaptureStderr();
+        const auto start = Clock::now();
+        const Status first =
+            row.reply.empty() ? driver.write(ud, to_write) : driver.read(ud, row.counts[0], got);
         for (std::size_t i = 1; i < row.counts.size(); ++i, got += piece) {
             driver.read(ud, row.counts[i], piece);
         }
@@ -249,7 +255,7 @@ TEST_F(GatewayTest, FaultyGatewaysNeitherHangNorSpinNorCorrupt) {
         EXPECT_EQ(first.iberr, row.iberr);
         EXPECT_EQ(first.ibcnt, row.ibcnt);
         EXPECT_EQ(got, row.got);
-        EXPECT_LE(ms, row.bound_ms);
+        EXPECT_LE(ms, row.bound_ms + kSchedulingMs);
         EXPECT_TRUE(row.line == nullptr ? lines.empty() : lines.find(row.line) != lines.npos)
             << lines;
         driver.ibonl(ud, 0);

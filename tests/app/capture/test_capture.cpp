@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/capture/capture.h"
 #include "app/support_window.h"
 #include "app/window/radio_group.h"
 
@@ -118,6 +119,20 @@ TEST_F(CaptureTest, RepeatsNumberTheFilesAndStatusesTellWhatHappened) {
          "hp54200a: Error: ibsta ===>   ERR  TMO  CMPL\nhp54200a: Error: iberr ===>   EABO\n"
          "hp54200a: Error: ibcntl = 0\n"},
         {"", "--resource SIM::5::INSTR --wmf no/such/folder/x.wmf", 1, "cannot write"},
+        {"", "--resource SIM::5::INSTR --csv no/such/folder/x.csv", 1,
+         "no/such/folder/x-ch1.csv: No such file or directory"},
+        {"", "--wmf x.wmf --bogus", 2, "unknown argument \"--bogus\""},
+        // No GPIB driver is installed on the test machines: the library tried, why it was that
+        // one, and the remedy the Connection dialog gives.
+        {"GPIB_LIBRARY=", "--wmf x.wmf", 1,
+         "hp54200a: cannot load the GPIB driver library libgpib.so.0 (the default; set "
+         "GPIB_LIBRARY to use another): libgpib.so.0: cannot open shared object file: No such "
+         "file or directory\nhp54200a: Install linux-gpib's user library (libgpib.so.0).\n"},
+        {"GPIB_LIBRARY=/nonexistent/mine.so", "--resource GPIB0::5::INSTR --wmf x.wmf", 1,
+         "hp54200a: cannot load the GPIB driver library libgpib.so.0 (the library of --resource "
+         "GPIB0::5::INSTR, which replaces GPIB_LIBRARY=/nonexistent/mine.so): "},
+        {"GPIB_LIBRARY=/nonexistent/mine.so", "--wmf x.wmf", 1,
+         "library /nonexistent/mine.so (from GPIB_LIBRARY): "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -125,6 +140,106 @@ TEST_F(CaptureTest, RepeatsNumberTheFilesAndStatusesTellWhatHappened) {
         EXPECT_EQ(r.status, c.status);
         EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
         EXPECT_FALSE(fs::exists(home.dir / "x.wmf"));
+    }
+}
+
+// A series goes on after the highest number any file of its names has in the folder; a single
+// capture replaces the files it names.
+TEST_F(CaptureTest, SeriesNeverOverwriteAndSingleFilesAreReplaced) {
+    const struct {
+        const char* meaning;
+        std::vector<const char*> present;  // made with the text "old"
+        const char* arguments;
+        const char* printed;
+        const char* replaced;  // a present file that must be written anew; null: none
+    } rows[] = {
+        {"after an earlier series",
+         {"r-0001.wmf", "r-0002.wmf"},
+         "--repeat 2 --wmf r.wmf",
+         "r-0003.wmf\nr-0004.wmf\n",
+         nullptr},
+        {"the CSV files' number counts",
+         {"d-0005-ch1.csv", "p-0002.png"},
+         "--repeat 2 --csv d.csv --png p.png",
+         "p-0006.png\nd-0006-ch1.csv\np-0007.png\nd-0007-ch1.csv\n",
+         nullptr},
+        {"text files in their folder",
+         {"t/waveform1_data-0009.dat"},
+         "--repeat 2 --text t",
+         "t/waveform1_data-0010.dat\nt/waveform1_data-0011.dat\n",
+         nullptr},
+        {"one file named", {"one.wmf"}, "--wmf one.wmf", "one.wmf\n", "one.wmf"},
+        {"one CSV named", {"c-ch1.csv"}, "--csv c.csv", "c-ch1.csv\n", "c-ch1.csv"},
+    };
+    fs::create_directory(home.dir / "t");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.meaning);
+        for (const char* f : row.present) std::ofstream(home.dir / f) << "old";
+        const CaptureRun r =
+            Capture(home.dir, "", std::string("--resource SIM::5::INSTR ") + row.arguments);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, row.printed);
+        for (const char* f : row.present)
+            EXPECT_EQ(Slurp(home.dir / f) == "old",
+                      row.replaced == nullptr || std::string(f) != row.replaced)
+                << f;
+    }
+    const std::string help = Capture(home.dir, "", "--help").out;
+    EXPECT_NE(help.find("starting after the\n               highest number already in the folder"),
+              std::string::npos)
+        << help;
+    EXPECT_NE(help.find("Without --repeat, the files named are written as named and replace"),
+              std::string::npos);
+}
+
+// Mode and averaging without --coupling: the connection is opened first, as the window's first
+// click opens it, so that its opening does not clear them: the CSV header says inverted and
+// averaged, and the averaged data sets were read.
+TEST_F(CaptureTest, ModeAndAveragingAloneComeAfterTheConnectionIsOpened) {
+    const struct {
+        const char* arguments;
+        const char* header;
+        int data_queries;  // at least
+    } rows[] = {
+        {"--invert 1", "# ch1 mode: inverted\n# ch1 averaging: off\n", 1},
+        {"--average 1=5", "# ch1 mode: normal\n# ch1 averaging: 5 data sets\n", 5},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments);
+        const fs::path log = home.dir / "order.log";
+        fs::remove(log);
+        const CaptureRun r =
+            Capture(home.dir, "HP_SIM_LOG='" + log.string() + "'",
+                    std::string("--resource SIM::5::INSTR --csv o.csv ") + row.arguments);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(Slurp(home.dir / "o-ch1.csv").find(row.header), std::string::npos);
+        const std::string traffic = Slurp(log);
+        int data = 0;
+        for (std::size_t at = traffic.find("DATA?"); at != std::string::npos;
+             at = traffic.find("DATA?", at + 1))
+            ++data;
+        EXPECT_GE(data, row.data_queries);
+    }
+}
+
+// The options as the parser reads them: an unknown option is named as unknown, a known one
+// without its value as such, and the whole range of primary addresses is taken.
+TEST(CaptureOptions, UnknownOptionsMissingValuesAndAddresses) {
+    const std::pair<std::vector<std::string>, const char*> rows[] = {
+        {{"--bogus"}, "unknown argument \"--bogus\""},
+        {{"--bogus", "1", "--png", "a.png"}, "unknown argument \"--bogus\""},
+        {{"stray", "--png", "a.png"}, "unknown argument \"stray\""},
+        {{"--png"}, "--png needs a value"},
+        {{"--png", "a.png", "--address"}, "--address needs a value"},
+        {{"--png", "a.png", "--address", "0"}, ""},
+        {{"--png", "a.png", "--address", "30"}, ""},
+        {{"--png", "a.png", "--address", "31"},
+         "--address \"31\" is not a primary address: use a number from 0 to 30."},
+        {{"--autoscale", "--png", "a.png"}, ""},
+    };
+    for (const auto& [arguments, refusal] : rows) {
+        SCOPED_TRACE(arguments.front());
+        EXPECT_EQ(app::Parse_capture(arguments).refusal, refusal);
     }
 }
 

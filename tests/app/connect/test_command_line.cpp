@@ -119,6 +119,24 @@ TEST(CommandLine, RefusedConnectionOptionsExit2BeforeAnyWindow) {
     }
 }
 
+// The window started where there is no display: what is missing and how to work without a
+// window, status 1, none of Qt's advice to reinstall (nor its abort's 134).
+TEST(CommandLine, NoDisplaySaysSoAndNamesCapture) {
+    const std::pair<const char*, const char*> runs[] = {
+        {"-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM", ""},
+        {"-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:97", "--resource SIM::5::INSTR"},
+        {"-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb", "--choose-connection"},
+    };
+    for (const auto& [environment, arguments] : runs) {
+        SCOPED_TRACE(environment);
+        const ProgramRun r = Run_program(environment, arguments);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("hp54200a: no display was found"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("\"hp54200a capture\""), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("Reinstalling"), std::string::npos) << r.err;
+    }
+}
+
 TEST(CommandLine, RefusedBusAddressIsReportedBeforeAnyDriverIsLoaded) {
     // The refusal's box is modal and nobody closes it offscreen: the run is cut short by
     // timeout, and what matters is the line on standard error and that no driver was tried.

@@ -74,6 +74,10 @@ TEST_F(ConnectionTest, CommandLineThenEnvironmentThenSavedChoiceThenDefault) {
          app::ChoiceSource::CommandLine, "GPIB0::12::INSTR"},
         {"address_for_an_interface_form", nullptr, nullptr, "PRLGX-ASRL::/dev/ttyUSB0::INTFC", "12",
          app::ChoiceSource::CommandLine, "PRLGX-ASRL::/dev/ttyUSB0::12::INSTR"},
+        {"lowest_address", nullptr, nullptr, nullptr, "0", app::ChoiceSource::CommandLine,
+         "GPIB0::0::INSTR"},
+        {"highest_address", nullptr, nullptr, nullptr, "30", app::ChoiceSource::CommandLine,
+         "GPIB0::30::INSTR"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -139,6 +139,33 @@ TEST_F(CsvExport, LocalTimeCarriesItsOffset) {
     tzset();
 }
 
+// The header's measurement lines: the record's period under "period", its RMS under "RMS"
+// (values that cannot be mistaken for each other), or that the scope did not measure them.
+TEST_F(CsvExport, HeaderCarriesTheRecordsPeriodAndRms) {
+    const struct {
+        const char* meaning;
+        bool valid;
+        double period, vrms;
+        const char* lines;
+    } rows[] = {
+        {"measured", true, 1.25e-3, 0.75, "# ch1 period (s): 0.00125\n# ch1 RMS (V): 0.75\n"},
+        {"RMS larger than period", true, 2e-6, 3.5,
+         "# ch1 period (s): 1.9999999999999999e-06\n"
+         "# ch1 RMS (V): 3.5\n"},
+        {"not measured", false, 1.25e-3, 0.75, "# ch1 period and RMS: not measured\n"},
+    };
+    app::Window.Show_ch1_waveform = true;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.meaning);
+        model::Waveforms[1].measurement_valid = row.valid;
+        model::Waveforms[1].period = row.period;
+        model::Waveforms[1].vrms = row.vrms;
+        ASSERT_EQ(app::Save_csv(At("m.csv")).error, "");
+        const std::string text = Read(At("m-ch1.csv"));
+        EXPECT_NE(text.find(std::string("\n") + row.lines + "time_s,"), std::string::npos) << text;
+    }
+}
+
 TEST_F(CsvExport, AnUnwritableFileStopsWithItsPathAndReason) {
     fs::create_directory(home.dir / "x-ch1-fft.csv");
     app::Window = {true, true, true, true};
