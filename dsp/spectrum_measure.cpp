@@ -38,8 +38,65 @@ long double Hann_leakage(long double d) {
 
 }  // namespace
 
+std::vector<long double> Harmonic_amplitudes(std::span<const double> volts, long double xincrement,
+                                             long double frequency, int highest) {
+    const std::size_t terms = 2 * static_cast<std::size_t>(highest) + 1;
+    // Normal equations G c = r of the basis 1, cos(h w t), sin(h w t), h = 1..highest.
+    std::vector<long double> g(terms * terms, 0.0L), r(terms, 0.0L), phi(terms);
+    const long double step = 2.0L * kPi * frequency * xincrement;
+    for (std::size_t j = 0; j < volts.size(); ++j) {
+        const long double angle = step * static_cast<long double>(j);
+        const long double c1 = std::cos(angle), s1 = std::sin(angle);
+        phi[0] = 1.0L;
+        long double c = 1.0L, s = 0.0L;
+        for (std::size_t h = 1; h <= static_cast<std::size_t>(highest); ++h) {
+            const long double cn = c * c1 - s * s1;
+            s = s * c1 + c * s1;
+            c = cn;
+            phi[2 * h - 1] = c;
+            phi[2 * h] = s;
+        }
+        const auto x = static_cast<long double>(volts[j]);
+        for (std::size_t a = 0; a < terms; ++a) {
+            r[a] += phi[a] * x;
+            for (std::size_t b = a; b < terms; ++b) g[a * terms + b] += phi[a] * phi[b];
+        }
+    }
+    for (std::size_t a = 0; a < terms; ++a)
+        for (std::size_t b = 0; b < a; ++b) g[a * terms + b] = g[b * terms + a];
+    // Gaussian elimination with partial pivoting.
+    for (std::size_t col = 0; col < terms; ++col) {
+        std::size_t pivot = col;
+        for (std::size_t row = col + 1; row < terms; ++row)
+            if (std::fabs(g[row * terms + col]) > std::fabs(g[pivot * terms + col]))
+                pivot = row;
+        if (!(std::fabs(g[pivot * terms + col]) > 1e-12L * static_cast<long double>(volts.size())))
+            return {};
+        if (pivot != col) {
+            for (std::size_t k = 0; k < terms; ++k)
+                std::swap(g[col * terms + k], g[pivot * terms + k]);
+            std::swap(r[col], r[pivot]);
+        }
+        for (std::size_t row = col + 1; row < terms; ++row) {
+            const long double f = g[row * terms + col] / g[col * terms + col];
+            for (std::size_t k = col; k < terms; ++k) g[row * terms + k] -= f * g[col * terms + k];
+            r[row] -= f * r[col];
+        }
+    }
+    std::vector<long double> coef(terms);
+    for (std::size_t row = terms; row-- > 0;) {
+        long double v = r[row];
+        for (std::size_t k = row + 1; k < terms; ++k) v -= g[row * terms + k] * coef[k];
+        coef[row] = v / g[row * terms + row];
+    }
+    std::vector<long double> amplitudes(static_cast<std::size_t>(highest));
+    for (std::size_t h = 1; h <= amplitudes.size(); ++h)
+        amplitudes[h - 1] = std::hypot(coef[2 * h - 1], coef[2 * h]);
+    return amplitudes;
+}
+
 TSpectrumMeasurements Measure_spectrum(std::span<const double> volts, long double xincrement,
-                                       bool clipped) {
+                                       bool clipped, long double fundamental_hz) {
     TSpectrumMeasurements m;
     const std::size_t n = volts.size();
     auto all = {&m.peak_frequency,   &m.peak_magnitude, &m.second_frequency,
@@ -110,6 +167,31 @@ TSpectrumMeasurements Measure_spectrum(std::span<const double> volts, long doubl
     m.peak_frequency = Value(fundamental.centre * hz_per_bin);
     m.peak_magnitude = clipped ? Missing(kClipped) : Value(a1);
 
+    // Harmonics 2..5 below the Nyquist frequency, two record-bins clear of it, fitted with the
+    // fundamental.
+    long double f1 = fundamental.centre * hz_per_bin;
+    if (fundamental_hz > 0.0L && std::fabs(fundamental_hz - f1) <= hz_per_bin)
+        f1 = fundamental_hz;
+    const long double record_time = length * xincrement;
+    const long double nyquist_cycles = length / 2.0L - 2.0L;
+    int highest = 1;
+    while (highest < kThdHighestHarmonic &&
+           static_cast<long double>(highest + 1) * f1 * record_time <= nyquist_cycles)
+        ++highest;
+    std::vector<long double> harmonics;  // amplitudes of the harmonics 1..highest
+    const char* no_thd = nullptr;
+    if (highest < 2) {
+        no_thd = kNoHarmonic;
+    } else if (f1 * record_time < 1.0L) {
+        no_thd = kNoCycle;
+    } else {
+        harmonics = Harmonic_amplitudes(volts, xincrement, f1, highest);
+        if (harmonics.size() < 2 || !(harmonics[0] > 0.0L)) {
+            no_thd = kFitFailed;
+            harmonics.clear();
+        }
+    }
+
     // The next-highest peak: a local maximum beyond the fundamental's main lobe (and the lobe
     // around 0 Hz) that stands above the window's leakage of the fundamental.
     std::ptrdiff_t second = -1;
@@ -125,28 +207,41 @@ TSpectrumMeasurements Measure_spectrum(std::span<const double> volts, long doubl
     if (second < 0) {
         m.second_frequency = m.second_magnitude = Missing(kNoSecondPeak);
     } else {
-        const Component c = component(second);
-        m.second_frequency = Value(c.centre * hz_per_bin);
-        m.second_magnitude = clipped ? Missing(kClipped) : Value(amplitude(c));
+        // Its place from a Gaussian through the log powers of its bin and the two beside it (the
+        // fundamental's lobe may reach into its own); its amplitude from the fit when it is one
+        // of the harmonics, else from the part of its lobe nearer to it than to the fundamental.
+        const long double l0 = std::log(P(second - 1)), l1 = std::log(P(second)),
+                          l2 = std::log(P(second + 1));
+        long double offset = 0.0L;
+        if (std::isfinite(l0) && std::isfinite(l2) && 2.0L * l1 - l0 - l2 > 0.0L)
+            offset = std::clamp(0.5L * (l2 - l0) / (2.0L * l1 - l0 - l2), -0.5L, 0.5L);
+        const long double f = (static_cast<long double>(second) + offset) * hz_per_bin;
+        m.second_frequency = Value(f);
+        long double a = -1.0L;
+        for (std::size_t h = 2; h <= harmonics.size(); ++h) {
+            if (std::fabs(f - static_cast<long double>(h) * f1) <= hz_per_bin)
+                a = harmonics[h - 1];
+        }
+        if (a < 0.0L) {
+            Component c;
+            for (std::ptrdiff_t k = std::max<std::ptrdiff_t>(0, second - lobe);
+                 k <= std::min(half_size, second + lobe); ++k) {
+                if (std::abs(k - second) < std::abs(k - peak))
+                    c.power += P(k);
+            }
+            a = amplitude(c);
+        }
+        m.second_magnitude = clipped ? Missing(kClipped) : Value(a);
     }
 
-    // Harmonics 2..5 whose whole lobe lies inside the spectrum.
-    long double harmonic_power = 0.0L;
-    int inside = 0;
-    for (int h = 2; h <= kThdHighestHarmonic; ++h) {
-        const auto centre = static_cast<std::ptrdiff_t>(
-            std::nearbyint(static_cast<long double>(h) * fundamental.centre));
-        if (centre + lobe > half_size)
-            break;
-        harmonic_power += component(centre).power;
-        ++inside;
-    }
-    if (inside == 0) {
-        m.thd_percent = m.thd_db = Missing(kNoHarmonic);
+    if (no_thd != nullptr) {
+        m.thd_percent = m.thd_db = Missing(no_thd);
     } else if (clipped) {
         m.thd_percent = m.thd_db = Missing(kClipped);
     } else {
-        const long double ratio = std::sqrt(harmonic_power / fundamental.power);
+        long double sum = 0.0L;
+        for (std::size_t h = 1; h < harmonics.size(); ++h) sum += harmonics[h] * harmonics[h];
+        const long double ratio = std::sqrt(sum) / harmonics[0];
         m.thd_percent = Value(100.0L * ratio);
         m.thd_db = ratio > 0.0L ? Value(20.0L * std::log10(ratio)) : Missing(kNoHarmonic);
     }
