@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstddef>
+#include <cstdlib>
 #include <vector>
 
 #include "dsp/fft.h"
@@ -36,34 +38,86 @@ long double Hann_leakage(long double d) {
     return 1.0L / (kPi * d * (d * d - 1.0L));
 }
 
+// cos and sin of j x step for j = 0, 1, 2 ...: one rotation per sample, the angle taken afresh
+// every 64 samples so that the rounding of the rotations cannot add up.
+struct Rotation {
+    explicit Rotation(long double step_angle)
+        : step(step_angle), dc(std::cos(step_angle)), ds(std::sin(step_angle)) {}
+    void advance(std::size_t next) {
+        if (next % 64 == 0) {
+            c = std::cos(step * static_cast<long double>(next));
+            s = std::sin(step * static_cast<long double>(next));
+            return;
+        }
+        const long double cn = c * dc - s * ds;
+        s = s * dc + c * ds;
+        c = cn;
+    }
+    long double step, dc, ds;
+    long double c = 1.0L, s = 0.0L;
+};
+
 }  // namespace
 
 std::vector<long double> Harmonic_amplitudes(std::span<const double> volts, long double xincrement,
                                              long double frequency, int highest) {
-    const std::size_t terms = 2 * static_cast<std::size_t>(highest) + 1;
-    // Normal equations G c = r of the basis 1, cos(h w t), sin(h w t), h = 1..highest.
-    std::vector<long double> g(terms * terms, 0.0L), r(terms, 0.0L), phi(terms);
+    const auto harmonics = static_cast<std::size_t>(highest);
+    const std::size_t terms = 2 * harmonics + 1;
     const long double step = 2.0L * kPi * frequency * xincrement;
-    for (std::size_t j = 0; j < volts.size(); ++j) {
-        const long double angle = step * static_cast<long double>(j);
-        const long double c1 = std::cos(angle), s1 = std::sin(angle);
-        phi[0] = 1.0L;
-        long double c = 1.0L, s = 0.0L;
-        for (std::size_t h = 1; h <= static_cast<std::size_t>(highest); ++h) {
-            const long double cn = c * c1 - s * s1;
-            s = s * c1 + c * s1;
-            c = cn;
-            phi[2 * h - 1] = c;
-            phi[2 * h] = s;
-        }
-        const auto x = static_cast<long double>(volts[j]);
-        for (std::size_t a = 0; a < terms; ++a) {
-            r[a] += phi[a] * x;
-            for (std::size_t b = a; b < terms; ++b) g[a * terms + b] += phi[a] * phi[b];
+    const auto n = static_cast<long double>(volts.size());
+    // Normal equations G c = r of the basis 1, cos(h w t), sin(h w t), h = 1..highest. G's
+    // entries are sums of cos(k w t) and sin(k w t) over the samples, k up to 2 x highest: each a
+    // geometric series, summed in closed form.
+    std::vector<std::complex<long double>> sums(2 * harmonics + 1);
+    for (std::size_t k = 0; k < sums.size(); ++k) {
+        const long double angle = step * static_cast<long double>(k);
+        const std::complex<long double> ratio(std::cos(angle), std::sin(angle));
+        const std::complex<long double> all(std::cos(angle * n), std::sin(angle * n));
+        sums[k] = std::abs(1.0L - ratio) < 1e-12L ? std::complex<long double>(n, 0.0L)
+                                                  : (1.0L - all) / (1.0L - ratio);
+    }
+    const auto C = [&](long k) { return sums[static_cast<std::size_t>(std::labs(k))].real(); };
+    const auto S = [&](long k) {
+        const long double v = sums[static_cast<std::size_t>(std::labs(k))].imag();
+        return k < 0 ? -v : v;
+    };
+    std::vector<long double> g(terms * terms, 0.0L), r(terms, 0.0L);
+    const auto G = [&](std::size_t a, std::size_t b) -> long double& { return g[a * terms + b]; };
+    G(0, 0) = n;
+    for (long a = 1; a <= highest; ++a) {
+        const auto ca = static_cast<std::size_t>(2 * a - 1), sa = ca + 1;
+        G(0, ca) = C(a);
+        G(0, sa) = S(a);
+        for (long b = 1; b <= highest; ++b) {
+            const auto cb = static_cast<std::size_t>(2 * b - 1), sb = cb + 1;
+            G(ca, cb) = 0.5L * (C(a - b) + C(a + b));
+            G(sa, sb) = 0.5L * (C(a - b) - C(a + b));
+            G(ca, sb) = 0.5L * (S(a + b) - S(a - b));
         }
     }
     for (std::size_t a = 0; a < terms; ++a)
-        for (std::size_t b = 0; b < a; ++b) g[a * terms + b] = g[b * terms + a];
+        for (std::size_t b = 0; b < a; ++b) {
+            if (G(a, b) == 0.0L)
+                G(a, b) = G(b, a);
+            else
+                G(b, a) = G(a, b);
+        }
+    // The right-hand side: the samples against each harmonic, by rotation.
+    Rotation fundamental(step);
+    for (std::size_t j = 0; j < volts.size(); ++j) {
+        const long double c1 = fundamental.c, s1 = fundamental.s;
+        fundamental.advance(j + 1);
+        const auto x = static_cast<long double>(volts[j]);
+        r[0] += x;
+        long double c = c1, s = s1;
+        for (std::size_t h = 1; h <= harmonics; ++h) {
+            r[2 * h - 1] += x * c;
+            r[2 * h] += x * s;
+            const long double cn = c * c1 - s * s1;
+            s = s * c1 + c * s1;
+            c = cn;
+        }
+    }
     // Gaussian elimination with partial pivoting.
     for (std::size_t col = 0; col < terms; ++col) {
         std::size_t pivot = col;
@@ -116,9 +170,10 @@ TSpectrumMeasurements Measure_spectrum(std::span<const double> volts, long doubl
     std::vector<long double> data(size + 3, 0.0L);
     long double window_power = 0.0L;
     const auto length = static_cast<long double>(n);
+    Rotation window(2.0L * kPi / length);
     for (std::size_t j = 0; j < n; ++j) {
-        const long double w =
-            0.5L - 0.5L * std::cos(2.0L * kPi * static_cast<long double>(j) / length);
+        const long double w = 0.5L - 0.5L * window.c;
+        window.advance(j + 1);
         data[j + 1] = (static_cast<long double>(volts[j]) - mean) * w;
         window_power += w * w;
     }
