@@ -20,6 +20,7 @@ void Fill_channel(int points, bool square) {
     model::Byte_format = true;
     auto& r = model::Waveforms[1];
     r.xincrement = 1e-5;
+    r.x_max = points * 1e-5;
     r.measurement_valid = true;
     uint32_t seed = 1;
     for (int j = 1; j <= points; ++j) {

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "app/picture/window_state.h"
 #include "dsp/channel_math.h"
@@ -25,6 +25,17 @@ int Points() {
     return std::clamp(model::Preamble.points, 0, dsp::kRawSumsLast);
 }
 
+// A channel's own point count, from the end of its record (x_max = N x increment + origin):
+// the preamble describes the channel read last, and the channels may differ.
+int Channel_points(int channel) {
+    const auto& r = model::Waveforms[static_cast<std::size_t>(channel)];
+    if (!(r.xincrement > 0.0))
+        return Points();
+    const long double n = std::nearbyint((static_cast<long double>(r.x_max) - r.xorigin) /
+                                         static_cast<long double>(r.xincrement));
+    return static_cast<int>(std::clamp(n, 0.0L, static_cast<long double>(dsp::kRawSumsLast)));
+}
+
 // Whether some sample of the channel sits at the highest or lowest code of its format: the
 // voltage at the scope's input lay at or beyond it. In volts, inversion swaps the two.
 void Clipping(int channel, int points, bool& high, bool& low) {
@@ -40,7 +51,8 @@ void Clipping(int channel, int points, bool& high, bool& low) {
     low = inverted ? at_top : at_bottom;
 }
 
-MeasureColumn Channel_column(int channel, int points) {
+MeasureColumn Channel_column(int channel) {
+    const int points = Channel_points(channel);
     const auto& r = model::Waveforms[static_cast<std::size_t>(channel)];
     bool high = false, low = false;
     Clipping(channel, points, high, low);
@@ -55,8 +67,9 @@ MeasureColumn Channel_column(int channel, int points) {
     return c;
 }
 
-MeasureColumn Combined_column(bool difference, int points) {
+MeasureColumn Combined_column(bool difference) {
     const dsp::TCombinedSeries s = dsp::Combine_channels(difference);
+    const int points = std::min({Channel_points(1), Channel_points(2), s.points});
     bool h1 = false, l1 = false, h2 = false, l2 = false;
     Clipping(1, points, h1, l1);
     Clipping(2, points, h2, l2);
@@ -76,12 +89,17 @@ const char* Prefix(int k) {
     return prefixes[static_cast<std::size_t>(std::clamp(k, -5, 4) + 5)];
 }
 
+// Numbers with "." whatever the locale (the application sets the user's locale for the C
+// library's printf).
+std::string Fixed(long double v, int decimals) {
+    char text[80];
+    const auto r = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
+    return std::string(text, r.ptr);
+}
+
 std::string Engineering(long double v, const char* unit) {
-    char text[64];
-    if (v == 0.0L || !std::isfinite(v)) {
-        std::snprintf(text, sizeof text, "%.3Lf %s", v, unit);
-        return text;
-    }
+    if (v == 0.0L || !std::isfinite(v))
+        return Fixed(v, 3) + " " + unit;
     int k = static_cast<int>(std::floor(std::log10(std::fabs(v)) / 3.0L));
     k = std::clamp(k, -5, 4);
     long double mantissa = v / std::pow(10.0L, 3 * k);
@@ -94,14 +112,13 @@ std::string Engineering(long double v, const char* unit) {
         mantissa /= 1000.0L;
         decimals = 3;
     }
-    std::snprintf(text, sizeof text, "%.*Lf %s%s", decimals, mantissa, Prefix(k), unit);
-    return text;
+    return Fixed(mantissa, decimals) + " " + Prefix(k) + unit;
 }
 
 std::string Plain_number(long double v) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.10Lg", v);
-    return text;
+    char text[80];
+    const auto r = std::to_chars(text, text + sizeof text, v, std::chars_format::general, 10);
+    return std::string(text, r.ptr);
 }
 
 std::string Csv_field(const std::string& text) {
@@ -187,23 +204,22 @@ MeasureColumn Measure_record(const std::string& name, const double* volts, int p
 
 MeasureTable Build_measure_table() {
     MeasureTable t;
-    const int points = Points();
     switch (Window.Combined_display) {
         case 1:
-            t.columns.push_back(Channel_column(1, points));
-            t.columns.push_back(Channel_column(2, points));
+            t.columns.push_back(Channel_column(1));
+            t.columns.push_back(Channel_column(2));
             return t;
         case 2:
         case 3:
-            t.columns.push_back(Combined_column(Window.Combined_display == 3, points));
+            t.columns.push_back(Combined_column(Window.Combined_display == 3));
             return t;
         default:
             break;
     }
     if (Window.Show_ch1_waveform || Window.Show_ch1_fft)
-        t.columns.push_back(Channel_column(1, points));
+        t.columns.push_back(Channel_column(1));
     if (Window.Show_ch2_waveform || Window.Show_ch2_fft)
-        t.columns.push_back(Channel_column(2, points));
+        t.columns.push_back(Channel_column(2));
     return t;
 }
 
@@ -211,15 +227,10 @@ std::string Cell_text(const dsp::TMeasured& m, const char* unit) {
     if (!m.exists)
         return "n/a (" + m.why + ")";
     const std::string u = unit;
-    char text[64];
-    if (u.empty()) {
-        std::snprintf(text, sizeof text, "%.0Lf", m.value);
-        return text;
-    }
-    if (u == "%" || u == "dB") {
-        std::snprintf(text, sizeof text, "%.2Lf %s", m.value, unit);
-        return text;
-    }
+    if (u.empty())
+        return Fixed(m.value, 0);
+    if (u == "%" || u == "dB")
+        return Fixed(m.value, 2) + " " + u;
     return Engineering(m.value, unit);
 }
 

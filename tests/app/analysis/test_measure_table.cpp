@@ -57,6 +57,7 @@ class Table : public ::testing::Test {
         for (int ch = 1; ch <= 2; ++ch) {
             auto& r = model::Waveforms[static_cast<std::size_t>(ch)];
             r.xincrement = 1e-5;
+            r.x_max = 500 * 1e-5;
             r.measurement_valid = ch == 1;
             r.period = 1e-3;
             r.vrms = 0.7071;
@@ -123,6 +124,17 @@ TEST_F(Table, ChannelValuesScopeRowsAndCombination) {
     const auto d = app::Build_measure_table();
     EXPECT_NEAR(static_cast<double>(Cell(d, 0, "Peak magnitude").value), 1.0, 0.01);
     EXPECT_EQ(Cell(d, 0, "Scope RMS").why, "not measured by the scope");
+}
+
+TEST_F(Table, EachChannelMeasuredOverItsOwnPoints) {
+    // Channel 2 read last with 250 points: the preamble holds its count, not channel 1's.
+    model::Preamble.points = 250;
+    model::Waveforms[2].x_max = 250 * 1e-5;
+    app::Window.Combined_display = 1;
+    const auto t = app::Build_measure_table();
+    EXPECT_EQ(Cell(t, 0, "Cycles counted").value, 4.0L);  // five periods of 1 kHz in 500
+    EXPECT_EQ(Cell(t, 1, "Cycles counted").value, 4.0L);  // five periods of 2 kHz in 250
+    EXPECT_NEAR(static_cast<double>(Cell(t, 0, "Mean").value), 0.0, 1e-3);
 }
 
 struct ClipCase {
