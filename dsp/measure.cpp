@@ -97,6 +97,13 @@ bool Plateau_mode(const std::array<Bin, kLevelBins>& bins, int from, int to, boo
         static_cast<long double>(in_half) / static_cast<long double>(to - from);
     if (static_cast<long double>(m.count) < kPlateauFactor * even)
         return false;
+    // A coarsely sampled ramp visits few codes, each many times: a mode that stands out of its
+    // sparse neighbours. A plateau also holds a good part of its half.
+    std::size_t around = 0;
+    for (int i = std::max(from, mode - 1); i <= std::min(to - 1, mode + 1); ++i)
+        around += bins[static_cast<std::size_t>(i)].count;
+    if (static_cast<long double>(around) < kPlateauShare * static_cast<long double>(in_half))
+        return false;
     level = m.sum / static_cast<long double>(m.count);
     return true;
 }

@@ -47,9 +47,11 @@ struct TWaveformMeasurements {
 // the mid level counts only once the record has moved this far across it, half on either side.
 inline constexpr long double kHysteresis = 0.10L;
 // Bins of the level histogram; a half's mode is a plateau when it holds this many times the
-// samples of an even spread over that half.
+// samples of an even spread over that half ...
 inline constexpr int kLevelBins = 100;
 inline constexpr long double kPlateauFactor = 3.0L;
+// ... and when the mode's bin and its two neighbours hold this part of the half's samples.
+inline constexpr long double kPlateauShare = 0.2L;
 
 // Reasons for a missing value.
 inline constexpr const char* kNoSamples = "fewer than two samples";

@@ -252,6 +252,18 @@ TEST(Measure, TriangleHasNoPlateausSoLevelsAreTheExtremes) {
     EXPECT_NEAR(static_cast<double>(m.rise_time.value), 0.8e-3, 1e-5);
 }
 
+TEST(Measure, CoarseRampVisitsFewCodesOftenButHasNoPlateau) {
+    // A triangle of 12 samples per ramp between codes 0 and 12: each code hit twice a period,
+    // far apart in a histogram of 100 bins; no code holds a plateau's share of its half.
+    std::vector<double> x(240);
+    for (std::size_t k = 0; k < x.size(); ++k) x[k] = std::abs(static_cast<double>(k % 24) - 12.0);
+    const auto m = Measure(x, 1e-6);
+    EXPECT_FALSE(m.top_from_plateau);
+    EXPECT_FALSE(m.base_from_plateau);
+    EXPECT_EQ(m.overshoot.value, 0.0L);
+    EXPECT_NEAR(static_cast<double>(m.rise_time.value), 9.6e-6, 1e-12);
+}
+
 // --- Quantities that do not exist: "n/a" with the reason, never a number.
 struct MissingCase {
     const char* name;

@@ -113,7 +113,8 @@ struct SignalCase {
     const char* name;
     std::vector<std::pair<std::string, std::string>> sim;
     const char* quantity;
-    double expected, tolerance;  // relative, or absolute for a percentage
+    const char* unit;
+    double expected, tolerance;  // absolute
 };
 
 class SimulatorSignals : public MeasurementsWindowTest,
@@ -126,39 +127,51 @@ TEST_P(SimulatorSignals, MatchTheirClosedForm) {
     open_connection();
     click(form->RadioGroup1->button(0));
     open_measurements();
-    const auto v = static_cast<double>(value(c.quantity));
-    const double allowed =
-        std::string(c.quantity) == "Duty cycle" ? c.tolerance : c.tolerance * c.expected;
-    EXPECT_NEAR(v, c.expected, allowed);
-    EXPECT_EQ(cell(c.quantity), app::Cell_text({true, static_cast<long double>(v), {}},
-                                               std::string(c.quantity) == "Duty cycle"  ? "%"
-                                               : std::string(c.quantity) == "Frequency" ? "Hz"
-                                                                                        : "V"));
+    const long double v = value(c.quantity);
+    EXPECT_NEAR(static_cast<double>(v), c.expected, c.tolerance);
+    EXPECT_EQ(cell(c.quantity), app::Cell_text({true, v, {}}, c.unit));
 }
+
+const double kRms = 1.0 / std::sqrt(2.0);
 
 INSTANTIATE_TEST_SUITE_P(
     Measurements, SimulatorSignals,
     ::testing::Values(
-        SignalCase{"sine_frequency", {}, "Frequency", 1000.0, 1e-3},
-        SignalCase{"sine_peak_to_peak", {}, "Peak-to-peak", 2.0, 5e-3},
-        SignalCase{"sine_rms", {}, "RMS", 1.0 / std::sqrt(2.0), 5e-3},
+        // Within 0.1 % (frequency), 0.5 % (amplitudes), 1 % (duty cycle), a sample (edges).
+        SignalCase{"sine_frequency", {}, "Frequency", "Hz", 1000.0, 1.0},
+        SignalCase{"sine_peak_to_peak", {}, "Peak-to-peak", "V", 2.0, 0.01},
+        SignalCase{"sine_rms", {}, "RMS", "V", kRms, 0.005 * kRms},
         SignalCase{"sine_at_twenty_samples_per_period_rms",
                    {{"HP_SIM_CH1_FREQUENCY", "5000"}},
                    "RMS",
-                   1.0 / std::sqrt(2.0),
-                   5e-3},
-        SignalCase{"square_duty_cycle", {{"HP_SIM_CH1_SHAPE", "square"}}, "Duty cycle", 50.0, 1.0},
-        SignalCase{"square_rms", {{"HP_SIM_CH1_SHAPE", "square"}}, "RMS", 1.0, 5e-3},
+                   "V",
+                   kRms,
+                   0.005 * kRms},
+        SignalCase{
+            "square_duty_cycle", {{"HP_SIM_CH1_SHAPE", "square"}}, "Duty cycle", "%", 50.0, 1.0},
+        SignalCase{"square_rms", {{"HP_SIM_CH1_SHAPE", "square"}}, "RMS", "V", 1.0, 0.005},
         SignalCase{"triangle_frequency_with_noise",
                    {{"HP_SIM_CH1_SHAPE", "triangle"}, {"HP_SIM_CH1_NOISE", "0.02"}},
                    "Frequency",
+                   "Hz",
                    1000.0,
-                   1e-3},
+                   1.0},
+        // Channel 2's usual signal: a 2 kHz triangle, 25 samples per ramp of 250 us.
+        SignalCase{"triangle_rise_time_within_a_sample",
+                   {{"HP_SIM_CH1_SHAPE", "triangle"},
+                    {"HP_SIM_CH1_FREQUENCY", "2000"},
+                    {"HP_SIM_CH1_AMPLITUDE", "0.5"},
+                    {"HP_SIM_CH1_OFFSET", "0.2"}},
+                   "Rise time",
+                   "s",
+                   200e-6,
+                   10e-6},
         SignalCase{"offset_sine_mean",
                    {{"HP_SIM_CH1_OFFSET", "0.25"}, {"HP_SIM_CH1_AMPLITUDE", "0.5"}},
                    "Mean",
+                   "V",
                    0.25,
-                   5e-3}),
+                   0.0025}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MeasurementsWindowTest, ClippedRecordGivesNotAvailableForItsVoltages) {
