@@ -197,6 +197,7 @@ void TForm1::build_controls() {
     MeasurementsButton =
         place(new QPushButton("Measurements", c), "MeasurementsButton", 0, 816, 89, 25);
     MeasurementsButton->setToolTip(QStringLiteral("Measurements of the shown traces (Ctrl+M)"));
+    MeasurementsButton->setAutoDefault(true);  // Enter on it opens the window, not Quit
 
     PaintBox1 = place(new PaintBoxWidget(c), "PaintBox1", 192, 8, 1073, 809);
 
@@ -214,8 +215,8 @@ void TForm1::build_controls() {
 
     // A focused push button takes Enter for itself, as on the desktop the panel comes from;
     // elsewhere Enter reaches the window and activates Quit.
-    for (QPushButton* b : {Button1, Button2, Button3, Button4, Button5, ConnectionButton,
-                           SaveAsButton, MeasurementsButton})
+    for (QPushButton* b :
+         {Button1, Button2, Button3, Button4, Button5, ConnectionButton, SaveAsButton})
         b->setAutoDefault(true);
 
     ScrollBox->setWidget(Content);
