@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
+#include "app/analysis/measure_table.h"
 #include "app/connect/command_line.h"
 #include "app/connect/connection.h"
 #include "app/output/csv_export.h"
@@ -132,7 +134,7 @@ int Highest_number(const std::filesystem::path& folder, const std::string& stem)
 int Series_start(const CaptureOptions& o) {
     namespace fs = std::filesystem;
     int highest = 0;
-    for (const std::string* path : {&o.png, &o.svg, &o.pdf, &o.csv, &o.wmf}) {
+    for (const std::string* path : {&o.png, &o.svg, &o.pdf, &o.csv, &o.wmf, &o.measure_file}) {
         if (!path->empty())
             highest = std::max(highest, Highest_number(fs::path(*path).parent_path(),
                                                        fs::path(*path).stem().string()));
@@ -157,6 +159,20 @@ bool Write_outputs(const CaptureOptions& o, int n, const PaintBoxWidget& plot) {
         std::fprintf(stderr, "hp54200a: cannot write %s: %s\n", path.c_str(), why.c_str());
         return false;
     };
+    if (o.measure) {
+        const std::string table = Table_csv(Build_measure_table());
+        if (o.measure_file.empty()) {
+            std::fputs(table.c_str(), stdout);
+        } else {
+            const std::string file = name(o.measure_file);
+            std::ofstream out(file, std::ios::binary | std::ios::trunc);
+            out << table;
+            out.close();
+            if (!out)
+                return failed(file, "the file could not be written");
+            wrote(file);
+        }
+    }
     const std::pair<const std::string*, PictureFormat> pictures[] = {
         {&o.png, PictureFormat::Png}, {&o.svg, PictureFormat::Svg}, {&o.pdf, PictureFormat::Pdf}};
     for (const auto& [path, format] : pictures) {
@@ -264,7 +280,7 @@ std::string Capture_usage() {
         "           [--ch1 DISPLAY] [--ch2 DISPLAY] [--combined and|sum|difference]\n"
         "           [--coupling CH=AC|DC] [--invert CH] [--average CH=N] [--autoscale]\n"
         "           [--png FILE] [--svg FILE] [--pdf FILE] [--csv FILE] [--wmf FILE]\n"
-        "           [--text FOLDER] [--repeat N [--interval SECONDS]]\n"
+        "           [--text FOLDER] [--measure [FILE]] [--repeat N [--interval SECONDS]]\n"
         "\n"
         "Acquires as the window does for the same choices, in the order an operator makes\n"
         "them: the connection opened, then coupling, mode (--invert), averaging, autoscale,\n"
@@ -277,6 +293,8 @@ std::string Capture_usage() {
         "  --png --svg --pdf   the picture; --csv the shown graphs' data (FILE-ch1.csv, ...);\n"
         "  --wmf        the picture as the \"WMF\" output writes it; --text the \"Textfile\"\n"
         "               output's files, into FOLDER instead of %DATA%\n"
+        "  --measure    the measurements window's table as CSV (channel, quantity, value,\n"
+        "               unit) to FILE, or to standard output without one\n"
         "  --repeat N   N captures (Refresh between them), --interval SECONDS apart; the\n"
         "               files are numbered FILE-0001.png ..., the series starting after the\n"
         "               highest number already in the folder, so nothing is overwritten\n"
@@ -304,6 +322,17 @@ CaptureOptions Parse_capture(const std::vector<std::string>& args) {
         std::string v;
         if (a == "--autoscale") {
             o.autoscale = true;
+            continue;
+        }
+        if (a == "--measure") {
+            // FILE is optional: the next argument, unless it is an option.
+            o.measure = true;
+            if (has_value && value.rfind("--", 0) != 0) {
+                o.measure_file = value;
+                ++i;
+                if (value.empty())
+                    refuse(a + " needs a path");
+            }
             continue;
         }
         if (Index_of(a, {"--resource", "--address", "--ch1", "--ch2", "--combined", "--coupling",
@@ -375,8 +404,10 @@ CaptureOptions Parse_capture(const std::vector<std::string>& args) {
     if (o.display[1] < 0 && o.display[2] < 0 && o.combined < 0)
         o.display[1] = 0;
     if (o.refusal.empty() && o.png.empty() && o.svg.empty() && o.pdf.empty() && o.csv.empty() &&
-        o.wmf.empty() && o.text_dir.empty())
-        refuse("nothing to write: give at least one of --png, --svg, --pdf, --csv, --wmf, --text");
+        o.wmf.empty() && o.text_dir.empty() && !o.measure)
+        refuse(
+            "nothing to write: give at least one of --png, --svg, --pdf, --csv, --wmf, --text, "
+            "--measure");
     if (o.refusal.empty())
         o.refusal = Connection_options_refusal(o.resource, o.address);
     return o;

@@ -23,6 +23,9 @@ struct CaptureOptions {
     std::array<int, 3> average{};  // per channel: the count (2, 5, 10, 20, 50), 0 = off
     bool autoscale = false;
     std::string png, svg, pdf, csv, wmf, text_dir;
+    // --measure [FILE]: the measurements table as CSV, to FILE or (empty) standard output.
+    bool measure = false;
+    std::string measure_file;
     int repeat = 1;
     double interval_s = 0;
     std::string refusal;  // bad usage; empty when the options can be used

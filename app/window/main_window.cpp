@@ -12,9 +12,11 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include "app/analysis/measurements_window.h"
 #include "app/connect/connection.h"
 #include "app/connect/connection_dialog.h"
 #include "app/output/output.h"
@@ -192,6 +194,10 @@ void TForm1::build_controls() {
     ConnectionButton =
         place(new QPushButton("Connection...", c), "ConnectionButton", 0, 784, 89, 25);
     SaveAsButton = place(new QPushButton("Save as...", c), "SaveAsButton", 96, 784, 89, 25);
+    MeasurementsButton =
+        place(new QPushButton("Measurements", c), "MeasurementsButton", 0, 816, 89, 25);
+    MeasurementsButton->setToolTip(QStringLiteral("Measurements of the shown traces (Ctrl+M)"));
+    MeasurementsButton->setAutoDefault(true);  // Enter on it opens the window, not Quit
 
     PaintBox1 = place(new PaintBoxWidget(c), "PaintBox1", 192, 8, 1073, 809);
 
@@ -223,6 +229,10 @@ void TForm1::connect_handlers() {
     connect(Button4, &QPushButton::clicked, this, [this] { Output_currently_active_graphs(); });
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
     connect(ConnectionButton, &QPushButton::clicked, this, [this] { ConnectionClick(); });
+    connect(MeasurementsButton, &QPushButton::clicked, this, [this] { MeasurementsClick(); });
+    auto* measurements_key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this);
+    measurements_key->setContext(Qt::ApplicationShortcut);
+    connect(measurements_key, &QShortcut::activated, this, [this] { MeasurementsClick(); });
     connect(SaveAsButton, &QPushButton::clicked, this,
             [this] { Save_as_dialog(this, PaintBox1->width(), PaintBox1->height()); });
     // A choice from the list, even of the entry already shown, sets the output flags again.
@@ -300,6 +310,15 @@ void TForm1::acquire(int channel) {
 
 void TForm1::repaint_plot() {
     PaintBox1->repaint();
+    // Every acquisition ends in a repaint: the measurements follow it.
+    if (Measurements != nullptr && Measurements->isVisible())
+        Measurements->refresh();
+}
+
+void TForm1::MeasurementsClick() {
+    if (Measurements == nullptr)
+        Measurements = new MeasurementsWindow(this);
+    Measurements->open_beside(*this);
 }
 
 void TForm1::Button1Click() {

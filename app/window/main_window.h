@@ -16,6 +16,7 @@ class QScrollArea;
 
 namespace app {
 
+class MeasurementsWindow;
 class RadioGroup;
 class PaintBoxWidget;
 class ListBoxStatus;
@@ -35,6 +36,8 @@ class TForm1 final : public QMainWindow {
     void Button3Click();     // About
     void Button5Click();     // Auto- Scale
     void ConnectionClick();  // Connection...
+    // Measurements (Ctrl+M): opens the measurements window, or raises it.
+    void MeasurementsClick();
     // The window's title with the resource in use after the program's name.
     void show_resource(const std::string& resource);
     void Output_currently_active_graphs();
@@ -53,6 +56,9 @@ class TForm1 final : public QMainWindow {
 
     QPushButton* ConnectionButton = nullptr;
     QPushButton* SaveAsButton = nullptr;
+    QPushButton* MeasurementsButton = nullptr;
+    // Made when first opened; refreshed after every acquisition while it is shown.
+    MeasurementsWindow* Measurements = nullptr;
     QScrollArea* ScrollBox = nullptr;
     QWidget* Content = nullptr;
     RadioGroup* RadioGroup1 = nullptr;
