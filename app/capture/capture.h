@@ -7,7 +7,10 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "app/picture/references.h"
 
 namespace app {
 
@@ -23,6 +26,8 @@ struct CaptureOptions {
     std::array<int, 3> average{};  // per channel: the count (2, 5, 10, 20, 50), 0 = off
     bool autoscale = false;
     std::string png, svg, pdf, csv, wmf, text_dir;
+    // --reference GRAPH=FILE: saved graphs drawn behind the live ones in the pictures.
+    std::vector<std::pair<ReferenceGraph, std::string>> references;
     int repeat = 1;
     double interval_s = 0;
     std::string refusal;  // bad usage; empty when the options can be used
@@ -34,7 +39,8 @@ std::string Capture_usage();
 
 // Runs a capture; the exit status: 0 done, 1 a bus failure (the fatal report on standard
 // error, the device taken offline) or a file that could not be written (its path and the
-// system's reason), 2 bad usage.
+// system's reason), 2 bad usage or a reference file that cannot be used (read before the scope
+// is touched).
 int Run_capture(const CaptureOptions& options, const char* program);
 
 // A numbered file name for the repetitions of a capture: "a/b.png", 3 -> "a/b-0003.png".

@@ -6,10 +6,9 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace app {
@@ -215,19 +214,29 @@ constexpr Columns kColumns[] = {
     {"time_s,diff_V", SavedKind::Difference, 1},
 };
 
+bool Whole(std::string_view f) {
+    f = Trimmed(f);
+    if (!f.empty() && (f.front() == '-' || f.front() == '+'))
+        f.remove_prefix(1);
+    return !f.empty() && f.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// Three fields of which two read as one number with a decimal comma: "0,5,1.25", "1e-5,0,25".
+bool One_comma_decimal(const std::vector<std::string_view>& f) {
+    const auto digits_first = [](std::string_view s) {
+        s = Trimmed(s);
+        return !s.empty() && s.front() >= '0' && s.front() <= '9';
+    };
+    return (Whole(f[0]) && digits_first(f[1])) || (Whole(f[1]) && digits_first(f[2]));
+}
+
 // A row written with a comma as the decimal point: "0,5;1,25", or "0,5,1,25" in four fields.
 bool Comma_decimals(std::string_view line, const std::vector<std::string_view>& fields) {
     if (line.find(';') != std::string_view::npos)
         return true;
     if (fields.size() != 4)
         return false;
-    const auto whole = [](std::string_view f) {
-        f = Trimmed(f);
-        if (!f.empty() && (f.front() == '-' || f.front() == '+'))
-            f.remove_prefix(1);
-        return !f.empty() && f.find_first_not_of("0123456789") == std::string_view::npos;
-    };
-    return whole(fields[0]) && whole(fields[2]);
+    return Whole(fields[0]) && Whole(fields[2]);
 }
 
 SavedRead Parse_csv(const std::vector<Line>& lines, SavedGraph g) {
@@ -289,7 +298,10 @@ SavedRead Parse_csv(const std::vector<Line>& lines, SavedGraph g) {
         if (fields.size() != 2)
             return fail(line.number, "columns of unequal length: " + std::to_string(fields.size()) +
                                          (fields.size() == 1 ? " field" : " fields") +
-                                         " where the columns line names 2");
+                                         " where the columns line names 2" +
+                                         (fields.size() == 3 && One_comma_decimal(fields)
+                                              ? " (is a comma the decimal separator?)"
+                                              : ""));
         double x = 0;
         double y = 0;
         std::string why = Number_of(fields[0], x);
@@ -460,8 +472,8 @@ SavedRead Read_saved_file(const std::string& path) {
         return out;
     }
     errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) {
         out.error = path + ": cannot be read: " +
                     (errno != 0 ? std::string(std::strerror(errno)) : "input/output error");
         return out;
@@ -470,15 +482,22 @@ SavedRead Read_saved_file(const std::string& path) {
     bytes.reserve(static_cast<std::size_t>(ec ? 0 : size));
     // A file that grows while it is read still stops at the limit.
     std::array<char, 65536> buffer{};
-    while (in.read(buffer.data(), buffer.size()) || in.gcount() > 0) {
-        bytes.append(buffer.data(), static_cast<std::size_t>(in.gcount()));
-        if (bytes.size() > kMaxSavedFileBytes) {
-            out.error = path + ": larger than the 64 MiB a saved graph can be";
-            return out;
-        }
+    std::size_t got = 0;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
+        bytes.append(buffer.data(), got);
+        if (bytes.size() > kMaxSavedFileBytes)
+            break;
     }
-    if (in.bad()) {
-        out.error = path + ": cannot be read: input/output error";
+    const bool failed = std::ferror(in) != 0;
+    const int error = errno;
+    std::fclose(in);
+    if (failed) {
+        out.error = path + ": cannot be read: " +
+                    (error != 0 ? std::string(std::strerror(error)) : "input/output error");
+        return out;
+    }
+    if (bytes.size() > kMaxSavedFileBytes) {
+        out.error = path + ": larger than the 64 MiB a saved graph can be";
         return out;
     }
     return Parse_saved(bytes, path);
