@@ -4,11 +4,13 @@
 #include "app/picture/references.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/picture/display.h"
 #include "dsp/fft.h"
 #include "vistrel/curves.h"
 #include "vistrel/metafile.h"
+#include "vistrel/scaling.h"
 #include "vistrel/state.h"
 
 namespace app {
@@ -28,6 +30,12 @@ void Set_reference_pen(vistrel::Colour colour, std::size_t n) {
     canvas.set_pen_colour(Lighter(colour));
     canvas.set_pen_style(n == 0 ? vistrel::PenStyle::Dash : vistrel::PenStyle::DashDot);
 }
+
+// Pixels of curve drawn, then left out.
+struct Dashes {
+    int on;
+    int off;
+};
 
 float Single(long double v) {
     return static_cast<float>(v);
@@ -118,10 +126,33 @@ void Draw_references(ReferenceGraph graph, long double time_scale) {
                 vistrel::PlotLineTo(Single(r.x[i]), Single(r.y[i]));
             }
         } else if (rows >= 2) {
-            // As the live curve: from the first sample to the last but one.
-            vistrel::PlotMoveTo(Single(r.x[0] * time_scale), Single(r.y[0]));
-            for (std::size_t j = 1; j + 1 < rows; ++j)
-                vistrel::PlotLineTo(Single(r.x[j] * time_scale), Single(r.y[j]));
+            // As the live curve, from the first sample to the last but one, segment by segment:
+            // a run of segments drawn, then a run left out. A canvas (and a metafile reader)
+            // starts its dash pattern afresh at every line, so a curve of short segments would
+            // show solid however its pen is styled.
+            const Dashes dashes = n == 0 ? Dashes{10, 6} : Dashes{4, 4};
+            float x = Single(r.x[0] * time_scale);
+            float y = Single(r.y[0]);
+            vistrel::PlotMoveTo(x, y);
+            bool drawing = true;
+            long double run = 0;
+            for (std::size_t j = 1; j + 1 < rows; ++j) {
+                const float next_x = Single(r.x[j] * time_scale);
+                const float next_y = Single(r.y[j]);
+                if (drawing)
+                    vistrel::PlotLineTo(next_x, next_y);
+                else
+                    vistrel::PlotMoveTo(next_x, next_y);
+                run += std::hypot(
+                    static_cast<long double>(vistrel::XToPixel(next_x)) - vistrel::XToPixel(x),
+                    static_cast<long double>(vistrel::YToPixel(next_y)) - vistrel::YToPixel(y));
+                if (run >= (drawing ? dashes.on : dashes.off)) {
+                    drawing = !drawing;
+                    run = 0;
+                }
+                x = next_x;
+                y = next_y;
+            }
         }
         vistrel::FinishPlot();
     }
