@@ -4,10 +4,15 @@
 // The first acquiring click brings the scope's data and the window's title back.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QImage>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QUrl>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -157,6 +162,24 @@ TEST_F(OpenedCapture, TheTitleNamesTheFileUntilTheFirstAcquiringClick) {
     // The scope's display comes back as specified.
     click(form->RadioGroup1->button(0));
     EXPECT_EQ(app::Window.Show_ch1_waveform, live.Show_ch1_waveform);
+}
+
+TEST_F(OpenedCapture, FilesDroppedOnTheWindowOpenAsOneCapture) {
+    click(form->RadioGroup1->button(2));
+    const std::vector<std::string> saved = Csv("d.csv");
+    form->RadioGroup1->setItemIndex(app::kDisplayOff);
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& f : saved) urls << QUrl::fromLocalFile(QString::fromStdString(f));
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(500, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(500, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &drop);
+    EXPECT_TRUE(app::Capture_is_open());
+    EXPECT_TRUE(app::Window.Show_ch1_waveform && app::Window.Show_ch1_fft);
+    EXPECT_TRUE(form->windowTitle().endsWith(" - d-ch1.csv, d-ch1-fft.csv"));
 }
 
 }  // namespace

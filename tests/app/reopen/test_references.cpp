@@ -209,4 +209,22 @@ TEST_F(References, StayAcrossAcquisitionsReachThePicturesOnlyAndGoWhenCleared) {
     EXPECT_EQ(Read(home.dir / "cleared.wmf"), Read(home.dir / "plain.wmf"));
 }
 
+TEST_F(References, TheCaptureCommandDrawsThemInItsPictures) {
+    click(form->RadioGroup1->button(0));
+    const std::string ref =
+        Saved("ref.csv", 0, 0.5 * (model::Waveforms[1].v_max - model::Waveforms[1].v_min));
+    const fs::path png = home.dir / "capture.png";
+    const std::string program = std::string(std::getenv("HP_BUILD_DIR")) + "/app/hp54200a";
+    const std::string command = "env XDG_CONFIG_HOME=/nonexistent/hp54200a '" + program +
+                                "' capture --ch1 waveform --png '" + png.string() +
+                                "' --reference '1=" + ref + "' >/dev/null 2>&1 </dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const QImage image(QString::fromStdString(png.string()));
+    ASSERT_FALSE(image.isNull());
+    form->PaintBox1->repaint();
+    const Pixels n = Count(image, Rgb(app::Lighter(app::kRed)), Plot_area());
+    EXPECT_GT(n.inside, 0);
+    EXPECT_EQ(n.outside, 0);
+}
+
 }  // namespace

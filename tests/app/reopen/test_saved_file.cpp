@@ -18,6 +18,7 @@
 #include "app/window/open_capture.h"
 #include "app/window/paint_box.h"
 #include "app/window/radio_group.h"
+#include "fuzz/saved_file_checks.h"
 
 namespace {
 
@@ -273,6 +274,36 @@ TEST_F(SavedFiles, TheCommandLineTellsABadFileAndExits2) {
         EXPECT_EQ(err.rfind(c.said, 0), 0u) << err;
     }
     EXPECT_FALSE(fs::exists(home.dir / "x.png"));
+}
+
+// The fuzz targets' seeds through their checks, with the program's own compiler: each seed is
+// either a graph the records can hold or an error naming the file.
+TEST(SavedFileFuzzCorpus, SeedsKeepTheReaderSound) {
+    const fs::path corpus =
+        fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() / "fuzz" /
+        "corpus";
+    for (const char* target : {"saved_csv", "saved_text"}) {
+        int seeds = 0;
+        for (const auto& entry : fs::directory_iterator(corpus / target)) {
+            SCOPED_TRACE(entry.path().string());
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::string bytes(std::istreambuf_iterator<char>(in), {});
+            if (std::string(target) == "saved_csv")
+                fuzzing::Check_saved(bytes, "seed.csv");
+            else
+                fuzzing::Check_saved_text(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                          bytes.size());
+            ++seeds;
+        }
+        EXPECT_GE(seeds, 8) << target;
+    }
+    // The good seeds are read as graphs.
+    std::ifstream in(corpus / "saved_csv" / "good_waveform", std::ios::binary);
+    const std::string good(std::istreambuf_iterator<char>(in), {});
+    const app::SavedRead read = app::Parse_saved(good, "seed.csv");
+    ASSERT_TRUE(read.graph) << read.error;
+    EXPECT_EQ(read.graph->x.size(), 8u);
+    EXPECT_EQ(read.graph->channels[1].yreference, 128);
 }
 
 }  // namespace
