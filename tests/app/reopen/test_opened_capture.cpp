@@ -48,6 +48,10 @@ std::string Without_time(const std::string& text) {
 class OpenedCapture : public testing_support::WindowTest {
   protected:
     testing_support::ScratchHome home;
+    void TearDown() override {
+        app::Close_capture();
+        WindowTest::TearDown();
+    }
     QImage Png(const std::string& name) const {
         const std::string path = (home.dir / name).string();
         EXPECT_EQ(app::Save_picture(app::PictureFormat::Png, path, form->PaintBox1->width(),
