@@ -8,10 +8,13 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QImage>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
@@ -184,6 +187,49 @@ TEST_F(OpenedCapture, FilesDroppedOnTheWindowOpenAsOneCapture) {
     EXPECT_TRUE(app::Capture_is_open());
     EXPECT_TRUE(app::Window.Show_ch1_waveform && app::Window.Show_ch1_fft);
     EXPECT_TRUE(form->windowTitle().endsWith(" - d-ch1.csv, d-ch1-fft.csv"));
+}
+
+// The dialogs as the operator meets them: Ctrl+O's file dialog, then Reference...'s file dialog
+// and its choice of another graph of the same kind.
+TEST_F(OpenedCapture, CtrlOAndReferenceGoThroughTheirDialogs) {
+    click(form->RadioGroup1->button(0));
+    const std::string saved = Csv("k.csv").front();
+    const auto in_modal = [](const std::function<void(QWidget&)>& act) {
+        QTimer::singleShot(0, [act] {
+            QWidget* w = QApplication::activeModalWidget();
+            ASSERT_NE(w, nullptr);
+            act(*w);
+        });
+    };
+    const auto choose_file = [&](QWidget& w) {
+        auto& d = dynamic_cast<QFileDialog&>(w);
+        d.selectFile(QString::fromStdString(saved));
+        static_cast<QDialog&>(d).accept();
+    };
+    in_modal(choose_file);
+    QTest::keyClick(form.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(app::Capture_is_open());
+
+    in_modal([&](QWidget& w) {
+        in_modal([](QWidget& choice) {
+            EXPECT_EQ(choice.objectName(), "ReferenceDialog");
+            auto* box = choice.findChild<QComboBox*>("ReferenceGraphBox");
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->count(), 4);  // the waveform graphs only
+            EXPECT_EQ(box->currentText(), "channel 1's waveform");
+            box->setCurrentIndex(box->findText("channel 2's waveform"));
+            static_cast<QDialog&>(choice).accept();
+        });
+        choose_file(w);
+    });
+    form->ScrollBox->ensureWidgetVisible(form->findChild<QPushButton*>("ReferenceButton"));
+    click(form->findChild<QPushButton*>("ReferenceButton"));
+    EXPECT_EQ(app::References.graphs[static_cast<size_t>(app::ReferenceGraph::Ch2Waveform)].size(),
+              1u);
+    EXPECT_EQ(app::Reference_count(), 1);
+    EXPECT_TRUE(recorded.platform.boxes.empty());
+    click(form->findChild<QPushButton*>("ClearReferencesButton"));
+    EXPECT_EQ(app::Reference_count(), 0);
 }
 
 }  // namespace
