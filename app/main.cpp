@@ -14,8 +14,10 @@
 #include "app/connect/connection.h"
 #include "app/connect/connection_dialog.h"
 #include "app/connect/start_choice.h"
+#include "app/reopen/opened_capture.h"
 #include "app/window/main_window.h"
 #include "app/window/no_display.h"
+#include "app/window/open_capture.h"
 #include "app/window/qt_dialogs.h"
 #include "dsp/eng_format.h"
 #include "platform/console.h"
@@ -76,6 +78,13 @@ int main(int argc, char* argv[]) {
     }
     if (!command_line.refusal.empty())
         return Refuse_arguments(command_line.refusal, argv[0]);
+    // A saved capture is read before any window exists, so that a bad file is told without one.
+    if (!command_line.open_files.empty()) {
+        if (const std::string why = app::Open_capture(command_line.open_files); !why.empty()) {
+            std::fprintf(stderr, "hp54200a: %s\n", why.c_str());
+            return 2;
+        }
+    }
     int qt_argc = static_cast<int>(command_line.qt_arguments.size()) - 1;
     std::optional<app::NoDisplayGuard> no_display(std::in_place);
     QApplication application(qt_argc, command_line.qt_arguments.data());
@@ -100,6 +109,8 @@ int main(int argc, char* argv[]) {
     // Nothing configured: the window as it always was, its title without a resource.
     if (chosen)
         form.show_resource(scope::Resource_in_environment());
+    if (app::Capture_is_open())
+        app::Show_opened_capture(form);
     scope::Configure_bus_address();
     form.show();
     const int status = QApplication::exec();

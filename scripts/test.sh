@@ -48,6 +48,8 @@ cmake -S "$here/fuzz" -B "$here/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE= >/dev/n
 cmake --build "$here/build-fuzz" -j "$jobs"
 "$here/build-fuzz/fuzz_preamble" "$here/fuzz/corpus/preamble"
 "$here/build-fuzz/fuzz_reply_trim" "$here/fuzz/corpus/reply_trim"
+"$here/build-fuzz/fuzz_saved_csv" "$here/fuzz/corpus/saved_csv"
+"$here/build-fuzz/fuzz_saved_text" "$here/fuzz/corpus/saved_text"
 
 "$here/scripts/setup.sh" --for test "$here/build-asan" "${common[@]}" -DHP_SANITIZE=ON \
   -DCMAKE_CXX_FLAGS_RELEASE="-O1 -g1"

@@ -19,6 +19,7 @@
 #include "app/output/picture_export.h"
 #include "app/output/text_export.h"
 #include "app/picture/window_state.h"
+#include "app/reopen/opened_capture.h"
 #include "app/window/main_window.h"
 #include "app/window/paint_box.h"
 #include "app/window/radio_group.h"
@@ -281,6 +282,7 @@ std::string Capture_usage() {
         "           [--coupling CH=AC|DC] [--invert CH] [--average CH=N] [--autoscale]\n"
         "           [--png FILE] [--svg FILE] [--pdf FILE] [--csv FILE] [--wmf FILE]\n"
         "           [--text FOLDER] [--measure [FILE]] [--repeat N [--interval SECONDS]]\n"
+        "           [--reference GRAPH=FILE]...\n"
         "\n"
         "Acquires as the window does for the same choices, in the order an operator makes\n"
         "them: the connection opened, then coupling, mode (--invert), averaging, autoscale,\n"
@@ -295,6 +297,9 @@ std::string Capture_usage() {
         "               output's files, into FOLDER instead of %DATA%\n"
         "  --measure    the measurements window's table as CSV (channel, quantity, value,\n"
         "               unit) to FILE, or to standard output without one\n"
+        "  --reference  a saved graph (a CSV file, or waveform1_data.dat ...) drawn behind\n"
+        "               the live one in the pictures; GRAPH 1, 2 (the channels' waveforms),\n"
+        "               1-fft, 2-fft, sum or difference; at most two per graph\n"
         "  --repeat N   N captures (Refresh between them), --interval SECONDS apart; the\n"
         "               files are numbered FILE-0001.png ..., the series starting after the\n"
         "               highest number already in the folder, so nothing is overwritten\n"
@@ -337,7 +342,7 @@ CaptureOptions Parse_capture(const std::vector<std::string>& args) {
         }
         if (Index_of(a, {"--resource", "--address", "--ch1", "--ch2", "--combined", "--coupling",
                          "--invert", "--average", "--png", "--svg", "--pdf", "--csv", "--wmf",
-                         "--text", "--repeat", "--interval"}) < 0) {
+                         "--text", "--repeat", "--interval", "--reference"}) < 0) {
             refuse("unknown argument \"" + a + "\"");
             break;
         }
@@ -389,6 +394,15 @@ CaptureOptions Parse_capture(const std::vector<std::string>& args) {
             target = value;
             if (value.empty())
                 refuse(a + " needs a path");
+        } else if (a == "--reference") {
+            const auto eq = value.find('=');
+            const int graph = Index_of(value.substr(0, eq == std::string::npos ? 0 : eq),
+                                       {"1", "2", "1-fft", "2-fft", "sum", "difference"});
+            if (graph < 0 || eq + 1 >= value.size())
+                refuse(Refuse(a, value,
+                              "GRAPH=FILE with GRAPH 1, 2, 1-fft, 2-fft, sum or difference"));
+            else
+                o.references.emplace_back(static_cast<ReferenceGraph>(graph), value.substr(eq + 1));
         } else if (a == "--repeat") {
             o.repeat = std::atoi(value.c_str());
             if (value.find_first_not_of("0123456789") != std::string::npos || o.repeat < 1 ||
@@ -414,6 +428,13 @@ CaptureOptions Parse_capture(const std::vector<std::string>& args) {
 }
 
 int Run_capture(const CaptureOptions& o, const char* program) {
+    for (const auto& [graph, file] : o.references) {
+        if (const std::string why = Load_reference(file, graph); !why.empty()) {
+            std::fprintf(stderr, "hp54200a capture: %s\n", why.c_str());
+            Clear_references();
+            return 2;
+        }
+    }
     // No window is shown and no display is needed; the platform's remarks about the window it
     // does not show are no news to a script.
     qputenv("QT_QPA_PLATFORM", platform::Windowless_qt_platform());

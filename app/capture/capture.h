@@ -7,7 +7,10 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "app/picture/references.h"
 
 namespace app {
 
@@ -26,6 +29,8 @@ struct CaptureOptions {
     // --measure [FILE]: the measurements table as CSV, to FILE or (empty) standard output.
     bool measure = false;
     std::string measure_file;
+    // --reference GRAPH=FILE: saved graphs drawn behind the live ones in the pictures.
+    std::vector<std::pair<ReferenceGraph, std::string>> references;
     int repeat = 1;
     double interval_s = 0;
     std::string refusal;  // bad usage; empty when the options can be used
@@ -37,7 +42,8 @@ std::string Capture_usage();
 
 // Runs a capture; the exit status: 0 done, 1 a bus failure (the fatal report on standard
 // error, the device taken offline) or a file that could not be written (its path and the
-// system's reason), 2 bad usage.
+// system's reason), 2 bad usage or a reference file that cannot be used (read before the scope
+// is touched).
 int Run_capture(const CaptureOptions& options, const char* program);
 
 // A numbered file name for the repetitions of a capture: "a/b.png", 3 -> "a/b-0003.png".

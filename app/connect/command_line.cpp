@@ -75,6 +75,13 @@ CommandLine Parse_command_line(int argc, char** argv) {
             cl.choose_connection = true;
             continue;
         }
+        if (arg == "--open") {
+            // The files up to the next option.
+            while (i + 1 < argc && argv[i + 1][0] != '-') cl.open_files.emplace_back(argv[++i]);
+            if (cl.open_files.empty())
+                cl.refusal = "--open needs a file";
+            continue;
+        }
         if (arg.size() < 2 || arg[0] != '-') {
             cl.refusal = Unknown(argv[i]);
             break;
@@ -204,6 +211,7 @@ std::string Usage_text(const std::string& program_dir) {
     std::string text =
         "Usage: hp54200a [--help | --version]\n"
         "       hp54200a [--resource STRING] [--address N] [--choose-connection]\n"
+        "                [--open FILE...]\n"
         "                [Qt options, e.g. -platform offscreen]\n"
         "       hp54200a capture [options]   (without a window; hp54200a capture --help)\n"
         "\n"
@@ -219,6 +227,8 @@ std::string Usage_text(const std::string& program_dir) {
         "  --choose-connection  open the Connection dialog before the window when nothing\n"
         "                       names an interface (no option, no variable, no saved\n"
         "                       choice); the desktop entry passes it\n"
+        "  --open FILE...       show a saved capture (its CSV files, or waveform1_data.dat\n"
+        "                       ...) instead of the scope's data until the first acquisition\n"
         "  -h, --help, --version\n"
         "\n"
         "The interface is taken from the command line, then from the environment variables\n"

@@ -17,6 +17,7 @@ struct CommandLine {
     std::optional<std::string> resource;  // --resource STRING
     std::optional<std::string> address;   // --address N, checked with the resource
     bool choose_connection = false;       // --choose-connection: ask when nothing is chosen
+    std::vector<std::string> open_files;  // --open FILE...: a saved capture shown at start
     std::string refusal;                  // why the arguments cannot be used; empty when fine
     // The arguments for the Qt application object: the program's name and Qt's own options.
     std::vector<char*> qt_arguments;

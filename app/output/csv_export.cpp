@@ -56,6 +56,7 @@ std::string Channel_header(int channel) {
     out += ch + "x origin (s): " + Number(r.xorigin) + "\n";
     out += ch + "y increment (V): " + Number(r.yincrement) + "\n";
     out += ch + "y origin (V): " + Number(r.yorigin) + "\n";
+    out += ch + "y reference: " + std::to_string(r.yreference) + "\n";
     if (r.measurement_valid) {
         out += ch + "period (s): " + Number(r.period) + "\n";
         out += ch + "RMS (V): " + Number(r.vrms) + "\n";
@@ -75,6 +76,8 @@ std::string Csv_text(const CsvFile& f, const std::string& written_at) {
     switch (f.graph) {
         case Graph::Waveform:
             out += "# graph: channel " + std::to_string(f.channel) + " waveform\n";
+            if (Window.Combined_display == 1)
+                out += "# display: Ch 1 and Ch 2\n";
             out += Channel_header(f.channel);
             rows = Waveform_rows(f.channel);
             columns = "time_s," + ch + "_V";

@@ -15,10 +15,11 @@ namespace app {
 // system's reason (files already written stay). Never shows a box.
 //
 // Each file: comment lines starting with "#" (program and version, the instrument's identity,
-// the local date and time, each channel's coupling, mode, averaging, increments and origins,
-// and its period and RMS when the scope measured them), a line of column names with units, then
-// one row per line, each number in the shortest text that reads back to the same double, with
-// "." as the decimal point whatever the locale; LF line ends.
+// the local date and time, the display "Ch 1 and Ch 2" when it was shown, each channel's
+// coupling, mode, averaging, increments, origins and y reference, and its period and RMS when
+// the scope measured them), a line of column names with units, then one row per line, each
+// number in the shortest text that reads back to the same double, with "." as the decimal
+// point whatever the locale; LF line ends.
 struct CsvResult {
     std::vector<std::string> written;
     std::string error;

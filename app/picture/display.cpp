@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include "app/picture/references.h"
 #include "app/picture/window_state.h"
 #include "dsp/channel_math.h"
 #include "dsp/eng_format.h"
@@ -119,7 +121,8 @@ VoltageRange Voltage_range(const WaveformView& v) {
     return {level - 1.0, level + 1.0, true};
 }
 
-void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes) {
+void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes,
+                   const std::vector<ReferenceGraph>& references = {}) {
     const int n = Points();
     const TimeUnit unit = Time_unit(v.x_max);
     VoltageRange range{0, 0, false};
@@ -129,6 +132,7 @@ void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes
         range = Voltage_range(v);
         vistrel::DrawYAxis(kBlack, "voltage", 1, static_cast<float>(range.bottom),
                            static_cast<float>(range.top), 0, 0, true, false, false);
+        for (const ReferenceGraph g : references) Draw_references(g, unit.scale);
     }
     if (n < 2) {
         return;
@@ -179,6 +183,7 @@ void Draw_combined_display(int combined) {
         Plot_waveform(1, true);
         Plot_waveform(2, false);
         vistrel::DrawGraphTitle(kRed, "Ch 1 & Ch 2");
+        Draw_reference_names({ReferenceGraph::Ch1Waveform, ReferenceGraph::Ch2Waveform});
         return;
     }
     const bool difference = combined == 3;
@@ -190,8 +195,10 @@ void Draw_combined_display(int combined) {
     // The sum may reach beyond either channel's screen window: scale to the data.
     view.clipped_high = true;
     view.clipped_low = true;
-    Draw_waveform(view, kRed, true);
+    const ReferenceGraph graph = difference ? ReferenceGraph::Difference : ReferenceGraph::Sum;
+    Draw_waveform(view, kRed, true, {graph});
     vistrel::DrawGraphTitle(kRed, difference ? "Ch 1 - Ch 2" : "Ch 1 + Ch 2");
+    Draw_reference_names({graph});
 }
 
 }  // namespace
@@ -297,7 +304,13 @@ std::string Channel_title(int channel) {
 }
 
 void Plot_waveform(int channel, bool with_axes) {
-    Draw_waveform(View_of(model::Waveforms[channel]), Waveform_colour(channel), with_axes);
+    // "Ch 1 and Ch 2" draws both channels' references behind both curves.
+    std::vector<ReferenceGraph> references = {channel == 1 ? ReferenceGraph::Ch1Waveform
+                                                           : ReferenceGraph::Ch2Waveform};
+    if (channel == 1 && Window.Combined_display == 1)
+        references.push_back(ReferenceGraph::Ch2Waveform);
+    Draw_waveform(View_of(model::Waveforms[channel]), Waveform_colour(channel), with_axes,
+                  references);
 }
 
 void Plot_spectrum(int channel) {
@@ -306,6 +319,7 @@ void Plot_spectrum(int channel) {
                        static_cast<float>(s.f_max), 0, 0, false, false);
     vistrel::DrawYAxis(kBlack, "amplitude", 1, static_cast<float>(s.a_min),
                        static_cast<float>(s.a_max), 0, 0, true, false, false);
+    Draw_references(channel == 1 ? ReferenceGraph::Ch1Spectrum : ReferenceGraph::Ch2Spectrum, 1);
     Set_curve_pen(channel == 1 ? kBlue : kPurple);
     const int lines = std::clamp<int>(dsp::Spectrum_lines, 0, model::kMaxIndex);
     for (int i = 1; i <= lines; ++i) {
@@ -326,21 +340,25 @@ void Display_graph(vistrel::PaintBox& paint_box) {
         Define(GraphKind::Ch1Waveform, layout);
         Plot_waveform(1, true);
         vistrel::DrawGraphTitle(kRed, Channel_title(1));
+        Draw_reference_names({ReferenceGraph::Ch1Waveform});
     }
     if (w.Show_ch2_waveform) {
         Define(GraphKind::Ch2Waveform, layout);
         Plot_waveform(2, true);
         vistrel::DrawGraphTitle(kGreen, Channel_title(2));
+        Draw_reference_names({ReferenceGraph::Ch2Waveform});
     }
     if (w.Show_ch1_fft) {
         Define(GraphKind::Ch1Spectrum, layout);
         Plot_spectrum(1);
         vistrel::DrawGraphTitle(kBlue, "FFT for Ch 1");
+        Draw_reference_names({ReferenceGraph::Ch1Spectrum});
     }
     if (w.Show_ch2_fft) {
         Define(GraphKind::Ch2Spectrum, layout);
         Plot_spectrum(2);
         vistrel::DrawGraphTitle(kPurple, "FFT for Ch 2");
+        Draw_reference_names({ReferenceGraph::Ch2Spectrum});
     }
     vistrel::FinishPlot();
 }

@@ -22,6 +22,7 @@
 #include "app/output/output.h"
 #include "app/output/save_as.h"
 #include "app/picture/window_state.h"
+#include "app/window/open_capture.h"
 #include "app/window/paint_box.h"
 #include "app/window/qt_dialogs.h"
 #include "app/window/radio_group.h"
@@ -105,6 +106,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
     build_controls();
     connect_handlers();
+    Add_capture_controls(*this);
 
     status_ = std::make_unique<ListBoxStatus>(ListBox1);
     platform::set_status_list(status_.get());
@@ -322,6 +324,7 @@ void TForm1::MeasurementsClick() {
 }
 
 void TForm1::Button1Click() {
+    Back_to_scope(*this);
     const WindowState& w = Window;
     if (w.Combined_display > 0) {
         acquire(1);
@@ -336,6 +339,7 @@ void TForm1::Button1Click() {
 }
 
 void TForm1::Button5Click() {
+    Back_to_scope(*this);
     ensure_connection();
     scope::Autoscale_sequence();
     const WindowState& w = Window;
@@ -347,6 +351,7 @@ void TForm1::Button5Click() {
 }
 
 void TForm1::channel_display_click(int channel, RadioGroup* group) {
+    Back_to_scope(*this);
     ensure_connection();
     bool& show_waveform = channel == 1 ? Window.Show_ch1_waveform : Window.Show_ch2_waveform;
     bool& show_fft = channel == 1 ? Window.Show_ch1_fft : Window.Show_ch2_fft;
@@ -372,6 +377,7 @@ void TForm1::RadioGroup2Click() {
 }
 
 void TForm1::RadioGroup3Click() {
+    Back_to_scope(*this);
     ensure_connection();
     Window.Show_ch1_fft = false;
     Window.Show_ch2_fft = false;
@@ -400,6 +406,7 @@ void TForm1::RadioGroup3Click() {
 }
 
 void TForm1::mode_click(int channel, RadioGroup* group) {
+    Back_to_scope(*this);
     model::TWaveformRecord& record = model::Waveforms[static_cast<size_t>(channel)];
     if (group->ItemIndex() == 0)
         record.inverted = false;
@@ -420,6 +427,7 @@ void TForm1::RadioGroup6Click() {
 }
 
 void TForm1::coupling_click(int channel, RadioGroup* group) {
+    Back_to_scope(*this);
     model::TWaveformRecord& record = model::Waveforms[static_cast<size_t>(channel)];
     if (group->ItemIndex() == 0)
         record.coupling = 2;
@@ -439,6 +447,7 @@ void TForm1::RadioGroup7Click() {
 }
 
 void TForm1::averaging_click(int channel, RadioGroup* group) {
+    Back_to_scope(*this);
     model::TWaveformRecord& record = model::Waveforms[static_cast<size_t>(channel)];
     if (group->ItemIndex() == 0)
         record.averaging = false;
