@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/examine/marks.h"
 #include "app/picture/window_state.h"
 #include "dsp/channel_math.h"
 #include "dsp/eng_format.h"
@@ -23,6 +24,9 @@ constexpr int kLeftMargin = 40;
 constexpr int kRightMargin = 0;
 constexpr int kTopMargin = 0;
 constexpr int kBottomMargin = 40;
+
+// The graph being drawn (its kind's number), -1 outside the paint handler's graphs.
+int Current_graph = -1;
 
 // What one waveform graph draws: a channel's record, or the channels' sum or difference drawn
 // on channel 1's time axis.
@@ -119,22 +123,29 @@ VoltageRange Voltage_range(const WaveformView& v) {
     return {level - 1.0, level + 1.0, true};
 }
 
-void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes) {
+void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes,
+                   const char* name) {
     const int n = Points();
     const TimeUnit unit = Time_unit(v.x_max);
     VoltageRange range{0, 0, false};
     if (with_axes) {
-        vistrel::DrawXAxis(kBlack, unit.caption, true, static_cast<float>(v.x_min * unit.scale),
-                           static_cast<float>(v.x_max * unit.scale), 0, 0, false, false);
+        // A zoomed graph shows its visible range; otherwise these are the record's own.
+        const examine::Span x = examine::Visible_x(Current_graph, {v.x_min, v.x_max});
+        vistrel::DrawXAxis(kBlack, unit.caption, true, static_cast<float>(x.lo * unit.scale),
+                           static_cast<float>(x.hi * unit.scale), 0, 0, false, false);
         range = Voltage_range(v);
-        vistrel::DrawYAxis(kBlack, "voltage", 1, static_cast<float>(range.bottom),
-                           static_cast<float>(range.top), 0, 0, true, false, false);
+        const examine::Span y = examine::Visible_y(Current_graph, {range.bottom, range.top});
+        vistrel::DrawYAxis(kBlack, "voltage", 1, static_cast<float>(y.lo), static_cast<float>(y.hi),
+                           0, 0, true, false, false);
+        examine::Note_axes(Current_graph, false, unit.scale, {v.x_min, v.x_max},
+                           {range.bottom, range.top}, 1, std::max(n, 0));
     }
     if (n < 2) {
         return;
     }
     const model::SampleArray& time = *v.time;
     const model::SampleArray& volts = *v.volts;
+    examine::Add_series(Current_graph, v.time, v.volts, colour, name);
     Set_curve_pen(colour);
     // The curve ends at sample N - 1.
     vistrel::PlotMoveTo(static_cast<float>(time[1] * unit.scale), static_cast<float>(volts[1]));
@@ -150,8 +161,24 @@ void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes
 
 void Define(GraphKind kind, int layout) {
     const GraphPlace p = Place_of(kind, layout);
+    Current_graph = static_cast<int>(kind);
+    // A zoomed graph's curves reach beyond its axes: they are clipped to the plot area.
     vistrel::DefineGraph(p.left, p.right, p.top, p.bottom, kLeftMargin, kRightMargin, kTopMargin,
-                         kBottomMargin, true);
+                         kBottomMargin, !examine::Draws_clipped(Current_graph));
+}
+
+// The graph's cursors and readout, then its title (with "zoom" beside it when zoomed).
+void Finish_graph(vistrel::Colour colour, const std::string& title) {
+    examine::Draw_marks(Current_graph);
+    vistrel::DrawGraphTitle(colour, examine::Title(Current_graph, title));
+}
+
+// What each graph shows, for the examination: a graph that shows something else forgets its
+// zoom and cursors.
+std::array<int32_t, examine::kGraphCount> Graph_contents() {
+    const WindowState& w = Window;
+    return {w.Combined_display > 0 ? 10 + w.Combined_display : int32_t{w.Show_ch1_waveform},
+            int32_t{w.Show_ch2_waveform}, int32_t{w.Show_ch1_fft}, int32_t{w.Show_ch2_fft}};
 }
 
 // "Ch 1 and Ch 2": both records get the common window and extremes, so that channel 2's curve
@@ -176,9 +203,9 @@ void Unify_channel_ranges() {
 void Draw_combined_display(int combined) {
     if (combined == 1) {
         Unify_channel_ranges();
-        Plot_waveform(1, true);
-        Plot_waveform(2, false);
-        vistrel::DrawGraphTitle(kRed, "Ch 1 & Ch 2");
+        Draw_waveform(View_of(model::Waveforms[1]), kRed, true, "Ch 1");
+        Draw_waveform(View_of(model::Waveforms[2]), kGreen, false, "Ch 2");
+        Finish_graph(kRed, "Ch 1 & Ch 2");
         return;
     }
     const bool difference = combined == 3;
@@ -190,8 +217,8 @@ void Draw_combined_display(int combined) {
     // The sum may reach beyond either channel's screen window: scale to the data.
     view.clipped_high = true;
     view.clipped_low = true;
-    Draw_waveform(view, kRed, true);
-    vistrel::DrawGraphTitle(kRed, difference ? "Ch 1 - Ch 2" : "Ch 1 + Ch 2");
+    Draw_waveform(view, kRed, true, "");
+    Finish_graph(kRed, difference ? "Ch 1 - Ch 2" : "Ch 1 + Ch 2");
 }
 
 }  // namespace
@@ -297,17 +324,23 @@ std::string Channel_title(int channel) {
 }
 
 void Plot_waveform(int channel, bool with_axes) {
-    Draw_waveform(View_of(model::Waveforms[channel]), Waveform_colour(channel), with_axes);
+    Draw_waveform(View_of(model::Waveforms[channel]), Waveform_colour(channel), with_axes,
+                  channel == 1 ? "Ch 1" : "Ch 2");
 }
 
 void Plot_spectrum(int channel) {
     const dsp::TSpectrumRecord& s = dsp::Spectra[channel];
-    vistrel::DrawXAxis(kBlack, "frequency", true, static_cast<float>(s.f_min),
-                       static_cast<float>(s.f_max), 0, 0, false, false);
-    vistrel::DrawYAxis(kBlack, "amplitude", 1, static_cast<float>(s.a_min),
-                       static_cast<float>(s.a_max), 0, 0, true, false, false);
-    Set_curve_pen(channel == 1 ? kBlue : kPurple);
+    const examine::Span x = examine::Visible_x(Current_graph, {s.f_min, s.f_max});
+    const examine::Span y = examine::Visible_y(Current_graph, {s.a_min, s.a_max});
+    vistrel::DrawXAxis(kBlack, "frequency", true, static_cast<float>(x.lo),
+                       static_cast<float>(x.hi), 0, 0, false, false);
+    vistrel::DrawYAxis(kBlack, "amplitude", 1, static_cast<float>(y.lo), static_cast<float>(y.hi),
+                       0, 0, true, false, false);
+    const vistrel::Colour colour = channel == 1 ? kBlue : kPurple;
+    Set_curve_pen(colour);
     const int lines = std::clamp<int>(dsp::Spectrum_lines, 0, model::kMaxIndex);
+    examine::Note_axes(Current_graph, true, 1.0L, {s.f_min, s.f_max}, {s.a_min, s.a_max}, 1, lines);
+    examine::Add_series(Current_graph, &s.freq, &s.amplitude, colour, "");
     for (int i = 1; i <= lines; ++i) {
         vistrel::PlotMoveTo(static_cast<float>(s.freq[i]), 0.0f);
         vistrel::PlotLineTo(static_cast<float>(s.freq[i]), static_cast<float>(s.amplitude[i]));
@@ -316,6 +349,8 @@ void Plot_spectrum(int channel) {
 
 void Display_graph(vistrel::PaintBox& paint_box) {
     vistrel::InitPlotSurface(paint_box, kWhite, kBlack, 1.1f);
+    examine::Begin_picture(Graph_contents());
+    Current_graph = -1;
     const WindowState& w = Window;
     const int layout = Layout_for_flags();
     if (w.Combined_display > 0) {
@@ -325,24 +360,25 @@ void Display_graph(vistrel::PaintBox& paint_box) {
     if (w.Show_ch1_waveform) {
         Define(GraphKind::Ch1Waveform, layout);
         Plot_waveform(1, true);
-        vistrel::DrawGraphTitle(kRed, Channel_title(1));
+        Finish_graph(kRed, Channel_title(1));
     }
     if (w.Show_ch2_waveform) {
         Define(GraphKind::Ch2Waveform, layout);
         Plot_waveform(2, true);
-        vistrel::DrawGraphTitle(kGreen, Channel_title(2));
+        Finish_graph(kGreen, Channel_title(2));
     }
     if (w.Show_ch1_fft) {
         Define(GraphKind::Ch1Spectrum, layout);
         Plot_spectrum(1);
-        vistrel::DrawGraphTitle(kBlue, "FFT for Ch 1");
+        Finish_graph(kBlue, "FFT for Ch 1");
     }
     if (w.Show_ch2_fft) {
         Define(GraphKind::Ch2Spectrum, layout);
         Plot_spectrum(2);
-        vistrel::DrawGraphTitle(kPurple, "FFT for Ch 2");
+        Finish_graph(kPurple, "FFT for Ch 2");
     }
     vistrel::FinishPlot();
+    Current_graph = -1;
 }
 
 }  // namespace app

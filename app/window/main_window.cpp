@@ -17,6 +17,7 @@
 
 #include "app/connect/connection.h"
 #include "app/connect/connection_dialog.h"
+#include "app/examine/run_control.h"
 #include "app/output/output.h"
 #include "app/output/save_as.h"
 #include "app/picture/window_state.h"
@@ -103,6 +104,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
     build_controls();
     connect_handlers();
+    build_examining();
 
     status_ = std::make_unique<ListBoxStatus>(ListBox1);
     platform::set_status_list(status_.get());
@@ -493,6 +495,7 @@ void TForm1::show_resource(const std::string& resource) {
 }
 
 void TForm1::Button2Click() {
+    Run->stop();  // a running display stops before the scope is left
     if (scope::Link.Scope_initialized && !scope::Link.Waveform_selected)
         scope::Closing_sequence();
     if (scope::Gpib_library_loaded())

@@ -48,12 +48,13 @@ const std::map<std::string, std::set<std::string>>& Allowed_below() {
 // (main.cpp) may include them all. A new folder needs its line here.
 const std::map<std::string, std::set<std::string>>& App_allowed_below() {
     static const std::map<std::string, std::set<std::string>> allowed = {
-        {"capture", {"window", "output", "connect", "picture", "canvas"}},
-        {"window", {"output", "connect", "picture", "canvas"}},
-        {"output", {"connect", "picture", "canvas"}},
+        {"capture", {"window", "output", "connect", "picture", "canvas", "examine"}},
+        {"window", {"output", "connect", "picture", "canvas", "examine"}},
+        {"output", {"connect", "picture", "canvas", "examine"}},
         {"connect", {}},
-        {"picture", {"canvas"}},
+        {"picture", {"canvas", "examine"}},
         {"canvas", {}},
+        {"examine", {}},
     };
     return allowed;
 }
