@@ -2,6 +2,7 @@
 // the saved pictures show them as the screen does.
 #include "app/examine/marks.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "dsp/eng_format.h"
@@ -16,6 +17,9 @@ namespace {
 constexpr int kSignificant = 4;
 constexpr int kMarkHalf = 4;      // the cross at the curve's value, pixels each side
 constexpr int kReadoutInset = 4;  // between the readout and the plot area's edge
+// How far inside the plot area a zoomed curve is cut, in pixels: half the curve pen's width
+// and the rounding of its end.
+constexpr long double kPenReach = 1.5L;
 
 GraphView* View(int graph) {
     if (graph < 0 || graph >= kGraphCount)
@@ -262,6 +266,59 @@ void Draw_marks(int graph) {
     canvas.set_font_colour(font_colour);
     canvas.set_pen_width(pen_width);
     canvas.set_pen_colour(pen_colour);
+}
+
+void ClippedPen::move_to(float x, float y) {
+    x_ = x;
+    y_ = y;
+    drawn_to_here_ = false;
+}
+
+void ClippedPen::line_to(float x, float y) {
+    const vistrel::Plot& p = vistrel::plot;
+    const long double x0 = x_;
+    const long double y0 = y_;
+    x_ = x;
+    y_ = y;
+    if (!p.AxesReady || p.PlotWidth <= 2 || p.PlotHeight <= 2)
+        return;
+    // The plot area less the pen's reach, in axis units.
+    const long double px = (static_cast<long double>(p.XMax) - p.XMin) / p.PlotWidth;
+    const long double py = (static_cast<long double>(p.YMax) - p.YMin) / p.PlotHeight;
+    const long double lo_x = p.XMin + kPenReach * px;
+    const long double hi_x = p.XMax - kPenReach * px;
+    const long double lo_y = p.YMin + kPenReach * py;
+    const long double hi_y = p.YMax - kPenReach * py;
+    // Liang-Barsky: the share of the segment [t0, t1] inside the rectangle.
+    const long double dx = x_ - x0;
+    const long double dy = y_ - y0;
+    long double t0 = 0.0L;
+    long double t1 = 1.0L;
+    const long double edges[4][2] = {
+        {-dx, x0 - lo_x}, {dx, hi_x - x0}, {-dy, y0 - lo_y}, {dy, hi_y - y0}};
+    for (const auto& e : edges) {
+        if (e[0] == 0.0L) {
+            if (e[1] < 0.0L) {
+                drawn_to_here_ = false;
+                return;
+            }
+            continue;
+        }
+        const long double t = e[1] / e[0];
+        if (e[0] < 0.0L) {
+            t0 = std::max(t0, t);
+        } else {
+            t1 = std::min(t1, t);
+        }
+    }
+    if (t0 > t1) {
+        drawn_to_here_ = false;
+        return;
+    }
+    if (!(drawn_to_here_ && t0 == 0.0L))
+        vistrel::PlotMoveTo(static_cast<float>(x0 + t0 * dx), static_cast<float>(y0 + t0 * dy));
+    vistrel::PlotLineTo(static_cast<float>(x0 + t1 * dx), static_cast<float>(y0 + t1 * dy));
+    drawn_to_here_ = t1 == 1.0L;
 }
 
 std::string Title(int graph, const std::string& title) {

@@ -12,11 +12,11 @@
 
 namespace app::examine {
 
-// At the start of every paint: what each graph shows (0 when hidden). A graph that shows
-// something else than at the last paint returns to its own view and loses its cursors.
+// At the start of every paint: what each graph shows. A graph that shows something else than at
+// the last paint returns to its own view and loses its cursors.
 void Begin_picture(const std::array<int32_t, kGraphCount>& shows);
 
-// The graph is zoomed: its curves are clipped to the plot area.
+// The graph is zoomed: its curves are cut to the plot area (ClippedPen).
 bool Draws_clipped(int graph);
 // The range the graph's axes show: the zoomed range, or `whole` (exactly) when not zoomed.
 Span Visible_x(int graph, Span whole);
@@ -35,6 +35,20 @@ std::vector<std::string> Readout_lines(int graph);
 void Draw_marks(int graph);
 // The title, with "zoom" beside it when the graph is zoomed.
 std::string Title(int graph, const std::string& title);
+
+// Draws a zoomed graph's curves cut to its plot area, a pixel inside its edges so that the
+// curve pen's width stays within the graph too. Points are in axis units, as the plotting
+// unit's PlotMoveTo and PlotLineTo take them; the axes must be drawn.
+class ClippedPen {
+  public:
+    void move_to(float x, float y);
+    void line_to(float x, float y);
+
+  private:
+    long double x_ = 0.0L;
+    long double y_ = 0.0L;
+    bool drawn_to_here_ = false;  // the plotting unit's pen is at (x_, y_)
+};
 
 // Cursor colours, 0x00BBGGRR: A orange, B teal.
 inline constexpr vistrel::Colour kCursorA = 0x0080FF;

@@ -28,6 +28,26 @@ constexpr int kBottomMargin = 40;
 // The graph being drawn (its kind's number), -1 outside the paint handler's graphs.
 int Current_graph = -1;
 
+// The curves' pen: straight to the plotting unit, or, in a zoomed graph whose curves reach
+// beyond its axes, cut to the plot area first.
+examine::ClippedPen Zoomed_pen;
+
+void Move_to(float x, float y) {
+    if (examine::Draws_clipped(Current_graph)) {
+        Zoomed_pen.move_to(x, y);
+    } else {
+        vistrel::PlotMoveTo(x, y);
+    }
+}
+
+void Line_to(float x, float y) {
+    if (examine::Draws_clipped(Current_graph)) {
+        Zoomed_pen.line_to(x, y);
+    } else {
+        vistrel::PlotLineTo(x, y);
+    }
+}
+
 // What one waveform graph draws: a channel's record, or the channels' sum or difference drawn
 // on channel 1's time axis.
 struct WaveformView {
@@ -148,23 +168,22 @@ void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes
     examine::Add_series(Current_graph, v.time, v.volts, colour, name);
     Set_curve_pen(colour);
     // The curve ends at sample N - 1.
-    vistrel::PlotMoveTo(static_cast<float>(time[1] * unit.scale), static_cast<float>(volts[1]));
+    Move_to(static_cast<float>(time[1] * unit.scale), static_cast<float>(volts[1]));
     for (int j = 2; j <= n - 1; ++j) {
-        vistrel::PlotLineTo(static_cast<float>(time[j] * unit.scale), static_cast<float>(volts[j]));
+        Line_to(static_cast<float>(time[j] * unit.scale), static_cast<float>(volts[j]));
     }
     if (with_axes && range.zero_line) {
         vistrel::plot.PlotCanvas->set_pen_colour(kBlack);
-        vistrel::PlotMoveTo(static_cast<float>(time[1] * unit.scale), 0.0f);
-        vistrel::PlotLineTo(static_cast<float>(time[n - 1] * unit.scale), 0.0f);
+        Move_to(static_cast<float>(time[1] * unit.scale), 0.0f);
+        Line_to(static_cast<float>(time[n - 1] * unit.scale), 0.0f);
     }
 }
 
 void Define(GraphKind kind, int layout) {
     const GraphPlace p = Place_of(kind, layout);
     Current_graph = static_cast<int>(kind);
-    // A zoomed graph's curves reach beyond its axes: they are clipped to the plot area.
     vistrel::DefineGraph(p.left, p.right, p.top, p.bottom, kLeftMargin, kRightMargin, kTopMargin,
-                         kBottomMargin, !examine::Draws_clipped(Current_graph));
+                         kBottomMargin, true);
 }
 
 // The graph's cursors and readout, then its title (with "zoom" beside it when zoomed).
@@ -173,12 +192,14 @@ void Finish_graph(vistrel::Colour colour, const std::string& title) {
     vistrel::DrawGraphTitle(colour, examine::Title(Current_graph, title));
 }
 
-// What each graph shows, for the examination: a graph that shows something else forgets its
-// zoom and cursors.
+// What the picture shows, for the examination: a change of any display group returns every
+// graph to its own view and removes its cursors.
 std::array<int32_t, examine::kGraphCount> Graph_contents() {
     const WindowState& w = Window;
-    return {w.Combined_display > 0 ? 10 + w.Combined_display : int32_t{w.Show_ch1_waveform},
-            int32_t{w.Show_ch2_waveform}, int32_t{w.Show_ch1_fft}, int32_t{w.Show_ch2_fft}};
+    const int32_t shown = int32_t{w.Show_ch1_waveform} | int32_t{w.Show_ch2_waveform} << 1 |
+                          int32_t{w.Show_ch1_fft} << 2 | int32_t{w.Show_ch2_fft} << 3 |
+                          w.Combined_display << 4;
+    return {shown, shown, shown, shown};
 }
 
 // "Ch 1 and Ch 2": both records get the common window and extremes, so that channel 2's curve
@@ -342,8 +363,8 @@ void Plot_spectrum(int channel) {
     examine::Note_axes(Current_graph, true, 1.0L, {s.f_min, s.f_max}, {s.a_min, s.a_max}, 1, lines);
     examine::Add_series(Current_graph, &s.freq, &s.amplitude, colour, "");
     for (int i = 1; i <= lines; ++i) {
-        vistrel::PlotMoveTo(static_cast<float>(s.freq[i]), 0.0f);
-        vistrel::PlotLineTo(static_cast<float>(s.freq[i]), static_cast<float>(s.amplitude[i]));
+        Move_to(static_cast<float>(s.freq[i]), 0.0f);
+        Line_to(static_cast<float>(s.freq[i]), static_cast<float>(s.amplitude[i]));
     }
 }
 
