@@ -6,7 +6,9 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QTest>
+#include <QDoubleSpinBox>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWheelEvent>
 #include <algorithm>
 #include <chrono>
@@ -80,6 +82,24 @@ void Wheel(QWidget* w, QPoint p, int delta) {
     QApplication::sendEvent(w, &e);
 }
 
+void Mouse(QWidget* w, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons,
+           Qt::KeyboardModifiers modifiers, QPoint at) {
+    QMouseEvent e(type, QPointF(at), QPointF(w->mapToGlobal(at)), button, buttons, modifiers);
+    QApplication::sendEvent(w, &e);
+}
+
+void Click(QWidget* w, QPoint at, Qt::KeyboardModifiers modifiers = {}) {
+    Mouse(w, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, modifiers, at);
+    Mouse(w, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, modifiers, at);
+}
+
+void Key(QWidget* w, Qt::Key key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+}
+
 // Times each step (which repaints the picture) and reports the median and the 95th percentile.
 template <typename Step>
 void Time_steps(benchmark::State& state, Step step) {
@@ -116,14 +136,14 @@ void BM_PanStep(benchmark::State& state) {
     QWidget* w = p.form->PaintBox1;
     const QPoint at = Middle_of(0);
     Wheel(w, at, 360);
-    QTest::mousePress(w, Qt::LeftButton, {}, at);
+    Mouse(w, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, {}, at);
     Time_steps(state, [&](long i) {
         const QPoint to = at + QPoint((i % 20) < 10 ? (i % 10) * 5 : (10 - i % 10) * 5, 0);
         QMouseEvent move(QEvent::MouseMove, QPointF(to), QPointF(w->mapToGlobal(to)), Qt::NoButton,
                          Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(w, &move);
     });
-    QTest::mouseRelease(w, Qt::LeftButton, {}, at);
+    Mouse(w, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, {}, at);
 }
 BENCHMARK(BM_PanStep)->Iterations(400)->Unit(benchmark::kMillisecond);
 
@@ -131,11 +151,9 @@ void BM_CursorStep(benchmark::State& state) {
     Program& p = Shown();
     QWidget* w = p.form->PaintBox1;
     const QPoint at = Middle_of(0);
-    QTest::mouseClick(w, Qt::LeftButton, {}, at);
-    QTest::mouseClick(w, Qt::LeftButton, Qt::ShiftModifier, at + QPoint(40, 0));
-    Time_steps(state, [&](long i) {
-        QTest::keyClick(w, (i / 10) % 2 == 0 ? Qt::Key_Right : Qt::Key_Left);
-    });
+    Click(w, at);
+    Click(w, at + QPoint(40, 0), Qt::ShiftModifier);
+    Time_steps(state, [&](long i) { Key(w, (i / 10) % 2 == 0 ? Qt::Key_Right : Qt::Key_Left); });
 }
 BENCHMARK(BM_CursorStep)->Iterations(400)->Unit(benchmark::kMillisecond);
 

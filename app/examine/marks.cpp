@@ -100,16 +100,24 @@ void Draw_cursor(const DrawnGraph& d, int32_t j, char name, vistrel::Colour colo
     canvas.set_pen_width(1);
     canvas.set_pen_colour(colour);
     Line(x, d.bottom, x, top);
+    // The cursor's letter beside its line, on the side where it stays in the graph.
+    const std::string letter(1, name);
+    const int letter_width = canvas.text_width(letter);
+    const int letter_x = x + 2 + letter_width < d.left + d.width ? x + 2 : x - 2 - letter_width;
     canvas.set_font_colour(colour);
-    Text(x + 2, top + 1, std::string(1, name));
+    Text(letter_x, top + 1, letter);
+    // A cross where the line meets each curve, smaller near the edges so that it stays inside
+    // the plot area (2 pixels for its pen).
     for (int s = 0; s < d.series_count; ++s) {
         const double v = (*d.series[static_cast<size_t>(s)].y)[sj];
         const int32_t y = vistrel::YToPixel(static_cast<float>(v));
-        if (y < top || y > d.bottom)
+        const int arm = std::min(
+            {kMarkHalf, x - d.left - 2, d.left + d.width - x - 3, y - top - 2, d.bottom - y - 3});
+        if (arm < 1)
             continue;
         canvas.set_pen_width(2);
-        Line(x - kMarkHalf, y - kMarkHalf, x + kMarkHalf + 1, y + kMarkHalf + 1);
-        Line(x - kMarkHalf, y + kMarkHalf, x + kMarkHalf + 1, y - kMarkHalf - 1);
+        Line(x - arm, y - arm, x + arm + 1, y + arm + 1);
+        Line(x - arm, y + arm, x + arm + 1, y - arm - 1);
         canvas.set_pen_width(1);
     }
 }
@@ -241,8 +249,8 @@ void Draw_marks(int graph) {
     const int w = text_width + 2 * kReadoutInset;
     const int h = static_cast<int>(lines.size()) * line_height + 2 * kReadoutInset;
     const int top = d.bottom - d.height;
-    const int lefts[2] = {d.left + d.width - w, d.left + 1};
-    const int tops[2] = {top + 1, d.bottom - h};
+    const int lefts[2] = {d.left + d.width - w - 1, d.left + 2};
+    const int tops[2] = {top + 2, d.bottom - h - 1};
     int best_left = lefts[0];
     int best_top = tops[0];
     int best = -1;
@@ -257,7 +265,20 @@ void Draw_marks(int graph) {
             }
         }
     }
-    canvas.set_font_colour(vistrel::ColourToRGB(vistrel::plot.ForegroundColour));
+    // A framed box of the background colour under the texts, so that the grid does not run
+    // through them. The metafile's brush is the background brush its prologue selected.
+    const vistrel::Colour foreground = vistrel::ColourToRGB(vistrel::plot.ForegroundColour);
+    canvas.set_pen_width(1);
+    canvas.set_pen_colour(foreground);
+    canvas.set_brush_colour(vistrel::ColourToRGB(vistrel::plot.BackgroundColour));
+    canvas.set_brush_style(vistrel::BrushStyle::Solid);
+    canvas.rectangle(best_left, best_top, best_left + w, best_top + h);
+    if (vistrel::plot.MetafileRecording) {
+        vistrel::SyncMetaPen();
+        vistrel::EmitRectangle(best_left, best_top, best_left + w, best_top + h);
+    }
+    canvas.set_brush_style(vistrel::BrushStyle::Clear);
+    canvas.set_font_colour(foreground);
     int y = best_top + kReadoutInset;
     for (const std::string& line : lines) {
         Text(best_left + kReadoutInset, y, line);

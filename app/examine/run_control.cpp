@@ -2,6 +2,7 @@
 #include "app/examine/run_control.h"
 
 #include <QDoubleSpinBox>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QPushButton>
 #include <QSettings>
@@ -58,6 +59,8 @@ RunControl::RunControl(QWidget* panel, int left, int top, int width, int height,
         }
     });
 
+    interval_->installEventFilter(this);
+
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, [this] { next(); });
     connect(button_, &QPushButton::clicked, this, [this](bool checked) {
@@ -66,6 +69,17 @@ RunControl::RunControl(QWidget* panel, int left, int top, int width, int height,
         else
             stop();
     });
+}
+
+bool RunControl::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != interval_ || event->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    interval_->interpretText();
+    save_interval();
+    return true;
 }
 
 void RunControl::save_interval() {

@@ -46,6 +46,10 @@ class RunControl final : public QObject {
     QPushButton* button() const { return button_; }
     QDoubleSpinBox* interval_box() const { return interval_; }
 
+  protected:
+    // Enter in the interval field sets the interval (and stays there: it does not reach Quit).
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void next();
     void save_interval();

@@ -559,7 +559,7 @@ TEST_F(ExamineWindowTest, RunStops) {
     const Case cases[] = {
         {"on_a_second_press", 0,
          [](ExamineWindowTest& t) {
-             QTest::qWaitFor([&] { return t.form->Run->acquisitions() >= 1; }, 20000);
+             EXPECT_TRUE(QTest::qWaitFor([&] { return t.form->Run->acquisitions() >= 1; }, 20000));
              t.click(t.form->Run->button());
          },
          false, false},
@@ -642,6 +642,7 @@ TEST_F(ExamineWindowTest, IntervalIsKeptInTheSettingsOnlyWhenChanged) {
     QTest::keyClicks(box, "2.5");
     QTest::keyClick(box, Qt::Key_Return);
     ASSERT_EQ(box->value(), 2.5);
+    EXPECT_TRUE(form->isVisible()) << "Enter in the field sets the interval, not Quit";
     ASSERT_TRUE(std::filesystem::exists(file));
     const QSettings settings(QStringLiteral("hp54200a"), QStringLiteral("hp54200a"));
     EXPECT_EQ(settings.value(QString::fromLatin1(ex::kIntervalKey)).toDouble(), 2.5);
