@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -100,25 +101,40 @@ void Key(QWidget* w, Qt::Key key) {
     QApplication::sendEvent(w, &release);
 }
 
-// Times each step (which repaints the picture) and reports the median and the 95th percentile.
-template <typename Step>
-void Time_steps(benchmark::State& state, Step step) {
-    std::vector<double> ms;
-    long i = 0;
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        step(i++);
-        ms.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                .count());
-    }
+double Thread_cpu_ms() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// The median and the 95th percentile of a set of times.
+void Report(benchmark::State& state, std::vector<double> ms, const std::string& name) {
     std::sort(ms.begin(), ms.end());
     if (ms.empty())
         return;
-    state.counters["median_ms"] = ms[ms.size() / 2];
-    state.counters["p95_ms"] = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
-    if (ms[ms.size() / 2] > 5.0 || ms[std::min(ms.size() - 1, ms.size() * 95 / 100)] > 16.0)
-        state.SetLabel("ABOVE TARGET (5 ms median, 16 ms p95)");
+    state.counters["median_" + name] = ms[ms.size() / 2];
+    state.counters["p95_" + name] = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
+}
+
+// Times each step (which repaints the picture): the wall time the operator waits, and the
+// processor time of the program's thread, which a machine busy with other work does not
+// stretch.
+template <typename Step>
+void Time_steps(benchmark::State& state, Step step) {
+    std::vector<double> wall;
+    std::vector<double> cpu;
+    long i = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const double c0 = Thread_cpu_ms();
+        step(i++);
+        cpu.push_back(Thread_cpu_ms() - c0);
+        wall.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
+    }
+    Report(state, wall, "wall_ms");
+    Report(state, cpu, "cpu_ms");
 }
 
 void BM_ZoomNotch(benchmark::State& state) {

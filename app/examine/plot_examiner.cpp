@@ -122,6 +122,11 @@ bool PlotExaminer::double_click(QEvent* event) {
     GraphView* g = View_of(Graph_at(at.x(), at.y()));
     if (g == nullptr || e->button() != Qt::LeftButton)
         return false;
+    if (clicked_graph_ == Graph_at(at.x(), at.y())) {
+        g->cursors = before_click_;
+        active_ = active_before_click_;
+    }
+    clicked_graph_ = -1;
     Reset_zoom(*g);
     repaint();
     return true;
@@ -199,6 +204,9 @@ void PlotExaminer::place_cursor(int graph, QPoint at, bool b) {
     const int32_t j = Nearest_sample(g->drawn, X_at(g->drawn, at.x()));
     if (j == 0)
         return;
+    clicked_graph_ = graph;
+    before_click_ = g->cursors;
+    active_before_click_ = active_;
     (b ? g->cursors.b : g->cursors.a) = j;
     g->cursors.last = b ? 'B' : 'A';
     active_ = graph;

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QPoint>
 
+#include "app/examine/graph_view.h"
+
 class QRubberBand;
 class QWidget;
 
@@ -54,6 +56,11 @@ class PlotExaminer final : public QObject {
     QPoint press_at_;
     QPoint last_at_;
     int wheel_rest_ = 0;  // eighths of a degree short of a notch
+    // The cursors before the last click: the first click of a double-click placed a cursor
+    // that the double-click takes back.
+    int clicked_graph_ = -1;
+    Cursors before_click_;
+    int active_before_click_ = -1;
 };
 
 }  // namespace app::examine

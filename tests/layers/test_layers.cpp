@@ -9,7 +9,7 @@
 //   sim, adapters (driver libraries) -> nothing of the program
 //
 // Inside app, one folder per concern, main.cpp above them all:
-//   capture -> window -> output -> connect, picture -> canvas
+//   capture -> window -> output -> connect, picture -> canvas, examine
 // so the canvases include nothing of the window, the outputs nothing of the window's widgets,
 // and the connection choice nothing of the picture.
 #include <gtest/gtest.h>

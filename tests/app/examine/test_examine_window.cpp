@@ -250,6 +250,14 @@ TEST_F(ExamineWindowTest, DragsAndResets) {
                                 t.at(kCh1Waveform, 0.5, 0.5));
          },
          0, 1, false},
+        {"double_click_places_no_cursor",
+         [](ExamineWindowTest& t) {
+             t.key(Qt::Key_Escape);
+             QTest::mouseDClick(t.form->PaintBox1, Qt::LeftButton, {},
+                                t.at(kCh1Waveform, 0.5, 0.5));
+             EXPECT_EQ(view(kCh1Waveform).cursors, ex::Cursors{});
+         },
+         0, 1, false},
         {"home_over_the_graph_returns_to_the_whole_graph",
          [](ExamineWindowTest& t) {
              t.wheel(t.at(kCh1Waveform, 0.5, 0.5), 120);
