@@ -9,8 +9,8 @@
 // - a readout one sample off the clicked sample, or with values other than the .dat file's;
 //   arrows that move the wrong cursor or past the record; Esc that leaves a cursor;
 // - a Refresh that loses the zoom, a display group change that keeps it;
-// - a metafile that differs when nothing is (any more) zoomed or marked; text files that hold
-//   only the visible samples;
+// - a metafile that differs when nothing is (any more) zoomed or marked; a saved picture that
+//   is not what the screen shows; text files that hold only the visible samples;
 // - a key that does not reach its button, Enter taken from Quit;
 // - Run that logs per acquisition, keeps going after a failure or after Quit, or ignores its
 //   interval.
@@ -33,6 +33,7 @@
 #include "app/examine/marks.h"
 #include "app/examine/plot_examiner.h"
 #include "app/examine/run_control.h"
+#include "app/output/picture_export.h"
 #include "app/picture/display.h"
 #include "app/picture/window_state.h"
 #include "app/support_window.h"
@@ -473,6 +474,22 @@ TEST_F(ExamineWindowTest, MetafileIsTheSameOnceNothingIsZoomedOrMarked) {
         c.act(*this);
         EXPECT_EQ(metafile(), untouched);
     }
+}
+
+TEST_F(ExamineWindowTest, SavedPictureShowsTheZoomAndCursorsAsTheScreen) {
+    show_four_graphs();
+    zoom_on_forty_samples();
+    click_at(at(kCh1Waveform, 0.4, 0.5));
+    click_at(at(kCh1Waveform, 0.6, 0.5), Qt::ShiftModifier);
+    const std::string path = (home.dir / "shown.png").string();
+    ASSERT_EQ(app::Save_picture(app::PictureFormat::Png, path, form->PaintBox1->width(),
+                                form->PaintBox1->height()),
+              "");
+    const QImage saved = QImage(QString::fromStdString(path)).convertToFormat(QImage::Format_RGB32);
+    const QImage shown = form->PaintBox1->image().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(saved, shown);
+    EXPECT_EQ(view(kCh1Waveform).cursors.last, 'B') << "saving changed nothing examined";
+    EXPECT_TRUE(ex::Zoomed(view(kCh1Waveform)));
 }
 
 TEST_F(ExamineWindowTest, TextFilesHoldEverySampleWhenZoomed) {
