@@ -3,9 +3,11 @@
 // as exactly 1.1 m still counts as above the limit and shows in the larger unit.
 #include "dsp/eng_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <locale>
 
 namespace dsp {
@@ -142,6 +144,39 @@ std::string Format_eng(const std::string& prefix, double value) {
     else
         number = y;
     return prefix + General_text(number) + scale.suffix;
+}
+
+std::string Format_si(double value, int digits, const std::string& unit) {
+    digits = std::clamp(digits, 1, 15);
+    if (!std::isfinite(value))
+        return std::string(std::isnan(value) ? "NAN " : (value < 0 ? "-INF " : "INF ")) + unit;
+    static constexpr const char* kPrefixes[] = {"p", "n", "\xB5", "m", "", "k", "M", "G"};
+    constexpr int kUnitIndex = 4;
+    // The decade is taken after rounding to the digits, so 999.96 mV reads 1.000 V.
+    const long double magnitude = std::fabs(static_cast<long double>(value));
+    int exponent = 0;
+    if (magnitude != 0.0L) {
+        char probe[64];
+        const auto res = std::to_chars(probe, probe + sizeof probe, magnitude,
+                                       std::chars_format::scientific, digits - 1);
+        const std::string text(probe, res.ptr);
+        exponent = std::atoi(text.c_str() + text.find('e') + 1);
+    }
+    int group = exponent >= 0 ? exponent / 3 : -((-exponent + 2) / 3);
+    group = std::clamp(group, -kUnitIndex, 3);
+    const long double scaled = static_cast<long double>(value) / std::pow(1000.0L, group);
+    const int before_point = std::max(1, exponent - 3 * group + 1);
+    const int decimals = std::max(0, digits - before_point);
+    char buf[96];
+    const auto res =
+        std::to_chars(buf, buf + sizeof buf, scaled, std::chars_format::fixed, decimals);
+    std::string number(buf, res.ptr);
+    if (number.find_first_not_of("-0.") == std::string::npos && number[0] == '-')
+        number.erase(0, 1);  // -0.000 reads 0.000
+    const auto point = number.find('.');
+    if (point != std::string::npos)
+        number.replace(point, 1, Separator());
+    return number + " " + kPrefixes[group + kUnitIndex] + unit;
 }
 
 }  // namespace dsp

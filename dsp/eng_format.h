@@ -10,6 +10,11 @@ namespace dsp {
 // the unit. Strings are Windows-1252.
 std::string Format_eng(const std::string& prefix, double value);
 
+// A reading with SI prefix and unit to `digits` significant digits, trailing zeros kept:
+// "1.000 ms", "-707.1 mV", "12.35 kHz", "0.000 V" (prefixes p to G; the micro sign is 0xB5).
+// The prefix is chosen from the magnitude, so negative values read like positive ones.
+std::string Format_si(double value, int digits, const std::string& unit);
+
 // The decimal separator used by Format_eng, in Windows-1252: the user's locale unless one was
 // set.
 const std::string& Decimal_separator();

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "app/examine/marks.h"
 #include "app/picture/references.h"
 #include "app/picture/window_state.h"
 #include "dsp/channel_math.h"
@@ -25,6 +26,29 @@ constexpr int kLeftMargin = 40;
 constexpr int kRightMargin = 0;
 constexpr int kTopMargin = 0;
 constexpr int kBottomMargin = 40;
+
+// The graph being drawn (its kind's number), -1 outside the paint handler's graphs.
+int Current_graph = -1;
+
+// The curves' pen: straight to the plotting unit, or, in a zoomed graph whose curves reach
+// beyond its axes, cut to the plot area first.
+examine::ClippedPen Zoomed_pen;
+
+void Move_to(float x, float y) {
+    if (examine::Draws_clipped(Current_graph)) {
+        Zoomed_pen.move_to(x, y);
+    } else {
+        vistrel::PlotMoveTo(x, y);
+    }
+}
+
+void Line_to(float x, float y) {
+    if (examine::Draws_clipped(Current_graph)) {
+        Zoomed_pen.line_to(x, y);
+    } else {
+        vistrel::PlotLineTo(x, y);
+    }
+}
 
 // What one waveform graph draws: a channel's record, or the channels' sum or difference drawn
 // on channel 1's time axis.
@@ -121,17 +145,22 @@ VoltageRange Voltage_range(const WaveformView& v) {
     return {level - 1.0, level + 1.0, true};
 }
 
-void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes,
+void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes, const char* name,
                    const std::vector<ReferenceGraph>& references = {}) {
     const int n = Points();
     const TimeUnit unit = Time_unit(v.x_max);
     VoltageRange range{0, 0, false};
     if (with_axes) {
-        vistrel::DrawXAxis(kBlack, unit.caption, true, static_cast<float>(v.x_min * unit.scale),
-                           static_cast<float>(v.x_max * unit.scale), 0, 0, false, false);
+        // A zoomed graph shows its visible range; otherwise these are the record's own.
+        const examine::Span x = examine::Visible_x(Current_graph, {v.x_min, v.x_max});
+        vistrel::DrawXAxis(kBlack, unit.caption, true, static_cast<float>(x.lo * unit.scale),
+                           static_cast<float>(x.hi * unit.scale), 0, 0, false, false);
         range = Voltage_range(v);
-        vistrel::DrawYAxis(kBlack, "voltage", 1, static_cast<float>(range.bottom),
-                           static_cast<float>(range.top), 0, 0, true, false, false);
+        const examine::Span y = examine::Visible_y(Current_graph, {range.bottom, range.top});
+        vistrel::DrawYAxis(kBlack, "voltage", 1, static_cast<float>(y.lo), static_cast<float>(y.hi),
+                           0, 0, true, false, false);
+        examine::Note_axes(Current_graph, false, unit.scale, {v.x_min, v.x_max},
+                           {range.bottom, range.top}, 1, std::max(n, 0));
         for (const ReferenceGraph g : references) Draw_references(g, unit.scale);
     }
     if (n < 2) {
@@ -139,23 +168,41 @@ void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes
     }
     const model::SampleArray& time = *v.time;
     const model::SampleArray& volts = *v.volts;
+    examine::Add_series(Current_graph, v.time, v.volts, colour, name);
     Set_curve_pen(colour);
     // The curve ends at sample N - 1.
-    vistrel::PlotMoveTo(static_cast<float>(time[1] * unit.scale), static_cast<float>(volts[1]));
+    Move_to(static_cast<float>(time[1] * unit.scale), static_cast<float>(volts[1]));
     for (int j = 2; j <= n - 1; ++j) {
-        vistrel::PlotLineTo(static_cast<float>(time[j] * unit.scale), static_cast<float>(volts[j]));
+        Line_to(static_cast<float>(time[j] * unit.scale), static_cast<float>(volts[j]));
     }
     if (with_axes && range.zero_line) {
         vistrel::plot.PlotCanvas->set_pen_colour(kBlack);
-        vistrel::PlotMoveTo(static_cast<float>(time[1] * unit.scale), 0.0f);
-        vistrel::PlotLineTo(static_cast<float>(time[n - 1] * unit.scale), 0.0f);
+        Move_to(static_cast<float>(time[1] * unit.scale), 0.0f);
+        Line_to(static_cast<float>(time[n - 1] * unit.scale), 0.0f);
     }
 }
 
 void Define(GraphKind kind, int layout) {
     const GraphPlace p = Place_of(kind, layout);
+    Current_graph = static_cast<int>(kind);
     vistrel::DefineGraph(p.left, p.right, p.top, p.bottom, kLeftMargin, kRightMargin, kTopMargin,
                          kBottomMargin, true);
+}
+
+// The graph's cursors and readout, then its title (with "zoom" beside it when zoomed).
+void Finish_graph(vistrel::Colour colour, const std::string& title) {
+    examine::Draw_marks(Current_graph);
+    vistrel::DrawGraphTitle(colour, examine::Title(Current_graph, title));
+}
+
+// What the picture shows, for the examination: a change of any display group returns every
+// graph to its own view and removes its cursors.
+std::array<int32_t, examine::kGraphCount> Graph_contents() {
+    const WindowState& w = Window;
+    const int32_t shown = int32_t{w.Show_ch1_waveform} | int32_t{w.Show_ch2_waveform} << 1 |
+                          int32_t{w.Show_ch1_fft} << 2 | int32_t{w.Show_ch2_fft} << 3 |
+                          w.Combined_display << 4;
+    return {shown, shown, shown, shown};
 }
 
 // "Ch 1 and Ch 2": both records get the common window and extremes, so that channel 2's curve
@@ -180,9 +227,10 @@ void Unify_channel_ranges() {
 void Draw_combined_display(int combined) {
     if (combined == 1) {
         Unify_channel_ranges();
-        Plot_waveform(1, true);
-        Plot_waveform(2, false);
-        vistrel::DrawGraphTitle(kRed, "Ch 1 & Ch 2");
+        Draw_waveform(View_of(model::Waveforms[1]), kRed, true, "Ch 1",
+                      {ReferenceGraph::Ch1Waveform, ReferenceGraph::Ch2Waveform});
+        Draw_waveform(View_of(model::Waveforms[2]), kGreen, false, "Ch 2");
+        Finish_graph(kRed, "Ch 1 & Ch 2");
         Draw_reference_names({ReferenceGraph::Ch1Waveform, ReferenceGraph::Ch2Waveform});
         return;
     }
@@ -196,8 +244,8 @@ void Draw_combined_display(int combined) {
     view.clipped_high = true;
     view.clipped_low = true;
     const ReferenceGraph graph = difference ? ReferenceGraph::Difference : ReferenceGraph::Sum;
-    Draw_waveform(view, kRed, true, {graph});
-    vistrel::DrawGraphTitle(kRed, difference ? "Ch 1 - Ch 2" : "Ch 1 + Ch 2");
+    Draw_waveform(view, kRed, true, "", {graph});
+    Finish_graph(kRed, difference ? "Ch 1 - Ch 2" : "Ch 1 + Ch 2");
     Draw_reference_names({graph});
 }
 
@@ -310,26 +358,33 @@ void Plot_waveform(int channel, bool with_axes) {
     if (channel == 1 && Window.Combined_display == 1)
         references.push_back(ReferenceGraph::Ch2Waveform);
     Draw_waveform(View_of(model::Waveforms[channel]), Waveform_colour(channel), with_axes,
-                  references);
+                  channel == 1 ? "Ch 1" : "Ch 2", references);
 }
 
 void Plot_spectrum(int channel) {
     const dsp::TSpectrumRecord& s = dsp::Spectra[channel];
-    vistrel::DrawXAxis(kBlack, "frequency", true, static_cast<float>(s.f_min),
-                       static_cast<float>(s.f_max), 0, 0, false, false);
-    vistrel::DrawYAxis(kBlack, "amplitude", 1, static_cast<float>(s.a_min),
-                       static_cast<float>(s.a_max), 0, 0, true, false, false);
+    const examine::Span x = examine::Visible_x(Current_graph, {s.f_min, s.f_max});
+    const examine::Span y = examine::Visible_y(Current_graph, {s.a_min, s.a_max});
+    vistrel::DrawXAxis(kBlack, "frequency", true, static_cast<float>(x.lo),
+                       static_cast<float>(x.hi), 0, 0, false, false);
+    vistrel::DrawYAxis(kBlack, "amplitude", 1, static_cast<float>(y.lo), static_cast<float>(y.hi),
+                       0, 0, true, false, false);
     Draw_references(channel == 1 ? ReferenceGraph::Ch1Spectrum : ReferenceGraph::Ch2Spectrum, 1);
-    Set_curve_pen(channel == 1 ? kBlue : kPurple);
+    const vistrel::Colour colour = channel == 1 ? kBlue : kPurple;
+    Set_curve_pen(colour);
     const int lines = std::clamp<int>(dsp::Spectrum_lines, 0, model::kMaxIndex);
+    examine::Note_axes(Current_graph, true, 1.0L, {s.f_min, s.f_max}, {s.a_min, s.a_max}, 1, lines);
+    examine::Add_series(Current_graph, &s.freq, &s.amplitude, colour, "");
     for (int i = 1; i <= lines; ++i) {
-        vistrel::PlotMoveTo(static_cast<float>(s.freq[i]), 0.0f);
-        vistrel::PlotLineTo(static_cast<float>(s.freq[i]), static_cast<float>(s.amplitude[i]));
+        Move_to(static_cast<float>(s.freq[i]), 0.0f);
+        Line_to(static_cast<float>(s.freq[i]), static_cast<float>(s.amplitude[i]));
     }
 }
 
 void Display_graph(vistrel::PaintBox& paint_box) {
     vistrel::InitPlotSurface(paint_box, kWhite, kBlack, 1.1f);
+    examine::Begin_picture(Graph_contents());
+    Current_graph = -1;
     const WindowState& w = Window;
     const int layout = Layout_for_flags();
     if (w.Combined_display > 0) {
@@ -339,28 +394,29 @@ void Display_graph(vistrel::PaintBox& paint_box) {
     if (w.Show_ch1_waveform) {
         Define(GraphKind::Ch1Waveform, layout);
         Plot_waveform(1, true);
-        vistrel::DrawGraphTitle(kRed, Channel_title(1));
+        Finish_graph(kRed, Channel_title(1));
         Draw_reference_names({ReferenceGraph::Ch1Waveform});
     }
     if (w.Show_ch2_waveform) {
         Define(GraphKind::Ch2Waveform, layout);
         Plot_waveform(2, true);
-        vistrel::DrawGraphTitle(kGreen, Channel_title(2));
+        Finish_graph(kGreen, Channel_title(2));
         Draw_reference_names({ReferenceGraph::Ch2Waveform});
     }
     if (w.Show_ch1_fft) {
         Define(GraphKind::Ch1Spectrum, layout);
         Plot_spectrum(1);
-        vistrel::DrawGraphTitle(kBlue, "FFT for Ch 1");
+        Finish_graph(kBlue, "FFT for Ch 1");
         Draw_reference_names({ReferenceGraph::Ch1Spectrum});
     }
     if (w.Show_ch2_fft) {
         Define(GraphKind::Ch2Spectrum, layout);
         Plot_spectrum(2);
-        vistrel::DrawGraphTitle(kPurple, "FFT for Ch 2");
+        Finish_graph(kPurple, "FFT for Ch 2");
         Draw_reference_names({ReferenceGraph::Ch2Spectrum});
     }
     vistrel::FinishPlot();
+    Current_graph = -1;
 }
 
 }  // namespace app

@@ -19,6 +19,7 @@
 #include "app/analysis/measurements_window.h"
 #include "app/connect/connection.h"
 #include "app/connect/connection_dialog.h"
+#include "app/examine/run_control.h"
 #include "app/output/output.h"
 #include "app/output/save_as.h"
 #include "app/picture/window_state.h"
@@ -107,6 +108,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     build_controls();
     connect_handlers();
     Add_capture_controls(*this);
+    build_examining();
 
     status_ = std::make_unique<ListBoxStatus>(ListBox1);
     platform::set_status_list(status_.get());
@@ -197,7 +199,7 @@ void TForm1::build_controls() {
         place(new QPushButton("Connection...", c), "ConnectionButton", 0, 784, 89, 25);
     SaveAsButton = place(new QPushButton("Save as...", c), "SaveAsButton", 96, 784, 89, 25);
     MeasurementsButton =
-        place(new QPushButton("Measurements", c), "MeasurementsButton", 0, 816, 89, 25);
+        place(new QPushButton("Measurements", c), "MeasurementsButton", 0, 880, 89, 25);
     MeasurementsButton->setToolTip(QStringLiteral("Measurements of the shown traces (Ctrl+M)"));
     MeasurementsButton->setAutoDefault(true);  // Enter on it opens the window, not Quit
 
@@ -521,6 +523,7 @@ void TForm1::show_resource(const std::string& resource) {
 }
 
 void TForm1::Button2Click() {
+    Run->stop();  // a running display stops before the scope is left
     if (scope::Link.Scope_initialized && !scope::Link.Waveform_selected)
         scope::Closing_sequence();
     if (scope::Gpib_library_loaded())

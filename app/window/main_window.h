@@ -17,6 +17,11 @@ class QScrollArea;
 namespace app {
 
 class MeasurementsWindow;
+namespace examine {
+class PlotExaminer;
+class RunControl;
+}  // namespace examine
+
 class RadioGroup;
 class PaintBoxWidget;
 class ListBoxStatus;
@@ -85,6 +90,9 @@ class TForm1 final : public QMainWindow {
     QLabel* Label5 = nullptr;
     PaintBoxWidget* PaintBox1 = nullptr;
     QListWidget* ListBox1 = nullptr;
+    // Examining the trace: the plot surface's mouse and keys, and the running display.
+    examine::PlotExaminer* Examiner = nullptr;
+    examine::RunControl* Run = nullptr;
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -92,6 +100,8 @@ class TForm1 final : public QMainWindow {
 
   private:
     void build_controls();
+    // Zoom, cursors, Run and the shortcut keys (examining.cpp).
+    void build_examining();
     void connect_handlers();
     void ensure_connection();
     void channel_display_click(int channel, RadioGroup* group);

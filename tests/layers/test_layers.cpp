@@ -9,7 +9,7 @@
 //   sim, adapters (driver libraries) -> nothing of the program
 //
 // Inside app, one folder per concern, main.cpp above them all:
-//   capture -> window -> output -> connect, picture -> canvas
+//   capture -> window -> output -> connect, picture -> canvas, examine (zoom, cursors, Run)
 //   capture, window -> analysis (the measurements), reopen (saved captures) -> picture, canvas
 // so the canvases include nothing of the window, the outputs nothing of the window's widgets,
 // and the connection choice nothing of the picture.
@@ -49,14 +49,16 @@ const std::map<std::string, std::set<std::string>>& Allowed_below() {
 // (main.cpp) may include them all. A new folder needs its line here.
 const std::map<std::string, std::set<std::string>>& App_allowed_below() {
     static const std::map<std::string, std::set<std::string>> allowed = {
-        {"capture", {"window", "analysis", "reopen", "output", "connect", "picture", "canvas"}},
-        {"window", {"analysis", "reopen", "output", "connect", "picture", "canvas"}},
+        {"capture",
+         {"window", "analysis", "reopen", "output", "connect", "picture", "canvas", "examine"}},
+        {"window", {"analysis", "reopen", "output", "connect", "picture", "canvas", "examine"}},
         {"analysis", {"picture", "canvas"}},
         {"reopen", {"picture", "canvas"}},
-        {"output", {"connect", "picture", "canvas"}},
+        {"output", {"connect", "picture", "canvas", "examine"}},
         {"connect", {}},
-        {"picture", {"canvas"}},
+        {"picture", {"canvas", "examine"}},
         {"canvas", {}},
+        {"examine", {}},
     };
     return allowed;
 }
