@@ -59,15 +59,11 @@ struct State {
     State() = default;
     State(const State&) = delete;
     State& operator=(const State&) = delete;
-    // The program may release the driver without taking its device offline: the sessions are
-    // closed without a word.
-    ~State() {
-        if (calls.library == nullptr)
-            return;
-        for (const auto& [ud, device] : devices) calls.viClose(device.vi);
-        if (rm != VI_NULL)
-            calls.viClose(rm);
-    }
+    // Sessions still open when the driver is unloaded (the program releases it without taking
+    // the device offline only as it ends) are left to the VISA, which closes them with the
+    // process: at the process's exit the VISA may already have been finalized, and calling it
+    // then is not safe.
+    ~State() = default;
     Device* find(int ud) {
         const auto it = devices.find(ud);
         return it == devices.end() ? nullptr : &it->second;

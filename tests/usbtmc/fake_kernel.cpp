@@ -50,9 +50,12 @@ struct Kernel {
     std::string sysfs = "/nonexistent";
 };
 
+// Built before, and destroyed after, the driver's own state, which closes the nodes left open
+// when the library is unloaded.
+__attribute__((init_priority(101))) Kernel The_kernel;
+
 Kernel& kernel() {
-    static Kernel the_kernel;
-    return the_kernel;
+    return The_kernel;
 }
 
 void Log(const std::string& line) {
