@@ -333,7 +333,14 @@ ResourceList List_visa_resources(const LibraryLocator& locate) {
 }
 
 ResourceList List_usbtmc_devices(const LibraryLocator& locate) {
+#if defined(_WIN32)
+    // On Windows USBTMC adapters are VISA's USB resources.
+    ResourceList list = List_visa_resources(locate);
+    std::erase_if(list.names, [](const std::string& name) { return name.rfind("USB", 0) != 0; });
+    return list;
+#else
     return List_through(locate("libgpib_usbtmc.so"), "UsbtmcListDevices", "");
+#endif
 }
 
 }  // namespace scope

@@ -41,7 +41,7 @@ class ConnectionDialog final : public QDialog {
     bool probe_running() const { return worker_.joinable(); }
 
     // Item indexes of Kind, in this order.
-    enum KindItem { kBoard, kAdapter, kGateway, kSimulated };
+    enum KindItem { kBoard, kAdapter, kGateway, kSimulated, kVisa, kUsbtmc };
     QComboBox* Kind = nullptr;
     QSpinBox* Board = nullptr;
     QRadioButton* AdapterSerial = nullptr;
@@ -51,6 +51,9 @@ class ConnectionDialog final : public QDialog {
     QSpinBox* AdapterPort = nullptr;
     QLineEdit* GatewayHost = nullptr;
     QLineEdit* GatewayDevice = nullptr;
+    QComboBox* VisaResource = nullptr;  // what VISA lists, or typed
+    QComboBox* UsbtmcDevice = nullptr;  // the USBTMC adapters present, or typed
+    QPushButton* ListButton = nullptr;  // lists them again
     QSpinBox* Address = nullptr;
     QLineEdit* ResourceEdit = nullptr;
     QLabel* Problem = nullptr;
@@ -72,9 +75,16 @@ class ConnectionDialog final : public QDialog {
     QWidget* board_fields_ = nullptr;
     QWidget* adapter_fields_ = nullptr;
     QWidget* gateway_fields_ = nullptr;
+    QWidget* visa_fields_ = nullptr;
+    QWidget* usbtmc_fields_ = nullptr;
+    bool visa_listed_ = false;
+    bool usbtmc_listed_ = false;
 
     void build();
     void show_fields();
+    // Fills the drop-down of the kind shown with what its driver library lists (once, or again
+    // with `again`); a failure to list is shown in Result.
+    void list_resources(bool again);
     void fields_changed();
     void string_edited();
     void show_resource(const scope::Resource& resource);
