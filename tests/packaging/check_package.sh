@@ -26,7 +26,9 @@ files=$(dpkg-deb -c "$deb" | awk '{print $6}')
 prefix=$(grep -o '^\./[^ ]*/bin/hp54200a$' <<<"$files" | sed 's#/bin/hp54200a$##')
 [ -n "$prefix" ] || fail "no bin/hp54200a in: $files"
 for f in bin/hp54200a lib/hp54200a/libhp54200a_sim.so lib/hp54200a/libgpib_prologix.so \
-         lib/hp54200a/libgpib_vxi11.so share/applications/hp54200a.desktop \
+         lib/hp54200a/libgpib_vxi11.so lib/hp54200a/libgpib_visa.so \
+         lib/hp54200a/libgpib_usbtmc.so lib/udev/rules.d/60-hp54200a-usbtmc.rules \
+         share/applications/hp54200a.desktop \
          share/icons/hicolor/scalable/apps/hp54200a.svg share/man/man1/hp54200a.1.gz \
          share/doc/hp54200a/README.md share/doc/hp54200a/copyright; do
   grep -qx "$prefix/$f" <<<"$files" || fail "package lacks $f"
