@@ -4,6 +4,7 @@
 // time-outs, errors on opening and on every call, and a resource list of its own. Every call is
 // logged, one line each, for the tests to read back (FakeVisa_log).
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>

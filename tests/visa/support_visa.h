@@ -3,11 +3,15 @@
 // points VISA_LIBRARY at the fake (the VISA_* settings are cleared before and after each test).
 #pragma once
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
+
+#include "platform/environment.h"
+#include "scope/gpib_defs.h"
+#include "scope/library_loader.h"
 
 namespace visa_test {
 
@@ -30,8 +34,14 @@ inline std::string Fake_without_clear_path() {
     return HP_FAKE_VISA_NO_CLEAR_PATH;
 }
 
+inline void Set(const char* name, const std::string& value) {
+    platform::Set_environment_variable(name, value);
+}
+inline void Unset(const char* name) {
+    platform::Unset_environment_variable(name);
+}
 inline void Clear_settings() {
-    for (const char* name : {"VISA_LIBRARY", "VISA_RESOURCE"}) unsetenv(name);
+    for (const char* name : {"VISA_LIBRARY", "VISA_RESOURCE"}) Unset(name);
 }
 
 struct Status {
@@ -40,22 +50,23 @@ struct Status {
     int ibcnt = 0;
 };
 
-// A loaded library and its entry points by name.
+// A loaded library and its entry points by name, with the program's own loader.
 class Loaded {
   public:
     explicit Loaded(const std::string& path) {
-        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        EXPECT_NE(handle_, nullptr) << dlerror();
+        std::string why;
+        handle_ = scope::Open_library(path.c_str(), why);
+        EXPECT_NE(handle_, nullptr) << path << ": " << why;
     }
     ~Loaded() {
         if (handle_ != nullptr)
-            dlclose(handle_);
+            scope::Close_library(handle_);
     }
     Loaded(const Loaded&) = delete;
     Loaded& operator=(const Loaded&) = delete;
     template <typename T>
     T entry(const char* name) const {
-        void* address = handle_ != nullptr ? dlsym(handle_, name) : nullptr;
+        void* address = handle_ != nullptr ? scope::Library_export(handle_, name) : nullptr;
         EXPECT_NE(address, nullptr) << name;
         return reinterpret_cast<T>(address);
     }
@@ -81,13 +92,13 @@ class Driver {
     // ibdev as the program calls it: board 0, no secondary address, EOI on writes.
     int open(int pad = 5, int tmo = 12 /* T3s */) { return ibdev(0, pad, 0, tmo, 1, 0); }
     Status write(int ud, const std::string& text) {
-        ibwrt(ud, text.data(), static_cast<long>(text.size()));
+        ibwrt(ud, text.data(), static_cast<gpib::Count>(text.size()));
         return status();
     }
     // One ibrd of `count` bytes into `out`; bytes past the count must stay untouched.
     Status read(int ud, long count, std::string& out) {
         std::string buffer(static_cast<std::size_t>(count) + 16, '\x5A');
-        ibrd(ud, buffer.data(), count);
+        ibrd(ud, buffer.data(), static_cast<gpib::Count>(count));
         const Status s = status();
         out.assign(buffer.data(), static_cast<std::size_t>(std::max(s.ibcnt, 0)));
         EXPECT_EQ(buffer.substr(static_cast<std::size_t>(count)), std::string(16, '\x5A'));
@@ -96,8 +107,8 @@ class Driver {
 
     int (*ibdev)(int, int, int, int, int, int) = nullptr;
     int (*ibclr)(int) = nullptr;
-    int (*ibwrt)(int, const void*, long) = nullptr;
-    int (*ibrd)(int, void*, long) = nullptr;
+    gpib::ibwrt_fn ibwrt = nullptr;
+    gpib::ibrd_fn ibrd = nullptr;
     int (*ibonl)(int, int) = nullptr;
     int (*ibsta)() = nullptr;
     int (*iberr)() = nullptr;
@@ -139,7 +150,7 @@ class VisaTest : public ::testing::Test {
 
     void SetUp() override {
         Clear_settings();
-        setenv("VISA_LIBRARY", Fake_path().c_str(), 1);
+        Set("VISA_LIBRARY", Fake_path());
     }
     void TearDown() override {
         EXPECT_EQ(visa.open_sessions(), 0) << visa.log();
