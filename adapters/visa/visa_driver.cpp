@@ -233,7 +233,9 @@ VISA_EXPORT int ibrd(int ud, void* buf, Count count) {
     ViUInt32 got = 0;
     const ViStatus status = Visa.calls.viRead(device->vi, static_cast<ViByte*>(buf),
                                               static_cast<ViUInt32>(count), &got);
-    return Transfer_outcome("viRead", *device, status, got > count ? 0 : got, true);
+    // A VISA never returns more than asked; were one to, the count stays within the buffer.
+    return Transfer_outcome("viRead", *device, status, std::min(got, static_cast<ViUInt32>(count)),
+                            true);
 }
 
 // v = 0 takes the device offline: its session is closed, and with the last one the resource
