@@ -143,6 +143,68 @@ bool Is_scope(const std::string& identity) {
     return identity.find("HP54200A") != std::string::npos;
 }
 
+constexpr long kListSize = 64 * 1024;
+
+// A driver library's list export: (expression or nothing, buffer, size) -> count, or -1 with the
+// reason in the buffer.
+ResourceList List_through(const std::string& library_path, const char* export_name,
+                          const char* expression) {
+    ResourceList out;
+    std::string why;
+    void* library = Open_library(library_path.c_str(), why);
+    if (library == nullptr) {
+        out.reason = "The driver library " + library_path + " cannot be loaded: " + why;
+        return out;
+    }
+    using List_fn = int (*)(const char*, char*, long);
+    const auto list = reinterpret_cast<List_fn>(Library_export(library, export_name));
+    if (list == nullptr) {
+        out.reason = library_path + " lacks " + export_name;
+    } else {
+        std::vector<char> buffer(kListSize, '\0');
+        const int n = list(expression, buffer.data(), kListSize);
+        const std::string text(buffer.data());
+        out.ok = n >= 0;
+        if (!out.ok)
+            out.reason = text;
+        for (std::size_t start = 0; out.ok && start < text.size();) {
+            const std::size_t end = std::min(text.find('\n', start), text.size());
+            if (end > start)
+                out.names.push_back(text.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+    Close_library(library);
+    return out;
+}
+
+bool Ends_with_instr(const std::string& name) {
+    return name.size() >= 7 && name.compare(name.size() - 7, 7, "::INSTR") == 0;
+}
+
+// Find through VISA: each INSTR resource listed, asked "ID ?".
+void Find_through_visa(Try& t, const Resource& resource, const std::vector<std::string>& names,
+                       const std::function<bool(int)>& keep_going, ProbeOutcome& out) {
+    int n = 0;
+    for (const std::string& name : names) {
+        if (!keep_going(n++))
+            break;
+        if (!Ends_with_instr(name))
+            continue;
+        platform::Set_environment_variable("VISA_RESOURCE", name);
+        const int ud = t.open(resource.address, kT100ms);
+        if (ud < 0)
+            continue;
+        const std::string id = t.identity(ud);
+        t.offline(ud);
+        if (id.empty())
+            continue;
+        out.found.push_back({resource.address, id, name});
+        if (out.scope_resource.empty() && Is_scope(id))
+            out.scope_resource = name;
+    }
+}
+
 }  // namespace
 
 std::string Remedy(const Resource& res, int iberr, int ibcnt) {
@@ -168,6 +230,19 @@ std::string Remedy(const Resource& res, int iberr, int ibcnt) {
         case InterfaceKind::Simulated:
             return "The simulated scope listens at board HP_SIM_BOARD (0) and address "
                    "HP_SIM_ADDRESS (5).";
+        case InterfaceKind::Visa:
+            return "Does the system's VISA reach " + res.where +
+                   "? Its own tool (NI MAX, Keysight Connection Expert, R&S VISA Tester) lists "
+                   "what it reaches; without a VISA, install one or name its library in "
+                   "VISA_LIBRARY.";
+        case InterfaceKind::Usbtmc:
+            if (iberr == gpib::EDVR && ibcnt == 13 /* EACCES */)
+                return "You may not use the adapter's device node: the package's udev rule "
+                       "gives the plugdev group access to USBTMC devices. Join the group "
+                       "(sudo usermod -aG plugdev $USER), log in again and plug the adapter "
+                       "in again.";
+            return "Is the adapter plugged in (lsusb lists it) and does the kernel's usbtmc "
+                   "driver serve it (ls /dev/usbtmc*)?";
     }
     return {};
 }
@@ -207,7 +282,18 @@ ProbeOutcome Find_scope(const Resource& resource, const LibraryLocator& locate,
     StderrCapture capture;
     {
         Try t(resource, locate);
-        if (t.bind(out)) {
+        ResourceList listed;
+        if (resource.kind == InterfaceKind::Visa) {
+            listed = List_visa_resources(locate);
+            if (!listed.ok)
+                out.reason = listed.reason + "\n" + Remedy(resource, -1, 0);
+        }
+        if (resource.kind == InterfaceKind::Visa) {
+            if (listed.ok && t.bind(out)) {
+                out.ok = true;
+                Find_through_visa(t, resource, listed.names, keep_going, out);
+            }
+        } else if (t.bind(out)) {
             out.ok = true;
             std::vector<int> candidates;
             if (!keep_going(0)) {
@@ -245,7 +331,7 @@ ProbeOutcome Find_scope(const Resource& resource, const LibraryLocator& locate,
                 if (ud < 0 || (id.empty() && candidates.size() > kHighestAddress))
                     continue;  // nobody there
                 std::fputs(said.c_str(), stderr);
-                out.found.push_back({a, id});
+                out.found.push_back({a, id, {}});
                 if (out.scope_address < 0 && Is_scope(id))
                     out.scope_address = a;
             }
@@ -255,6 +341,21 @@ ProbeOutcome Find_scope(const Resource& resource, const LibraryLocator& locate,
     if (!out.ok && !said.empty())
         out.reason = said + out.reason;
     return out;
+}
+
+ResourceList List_visa_resources(const LibraryLocator& locate) {
+    return List_through(locate("libgpib_visa.so"), "VisaFindResources", "?*INSTR");
+}
+
+ResourceList List_usbtmc_devices(const LibraryLocator& locate) {
+#if defined(_WIN32)
+    // On Windows USBTMC adapters are VISA's USB resources.
+    ResourceList list = List_visa_resources(locate);
+    std::erase_if(list.names, [](const std::string& name) { return name.rfind("USB", 0) != 0; });
+    return list;
+#else
+    return List_through(locate("libgpib_usbtmc.so"), "UsbtmcListDevices", "");
+#endif
 }
 
 }  // namespace scope

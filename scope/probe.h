@@ -17,6 +17,7 @@ namespace scope {
 struct ListenerFound {
     int address = 0;
     std::string identity;  // the answer to "ID ?", empty when the device gave none
+    std::string resource;  // through VISA: the VISA resource that answered
 };
 
 struct ProbeOutcome {
@@ -24,6 +25,7 @@ struct ProbeOutcome {
     std::string identity;              // Test: the scope's answer to "ID ?"
     std::vector<ListenerFound> found;  // Find: what answered, by address
     int scope_address = -1;            // Find: the first "HP54200A", -1 when none
+    std::string scope_resource;        // Find through VISA: the first "HP54200A"'s resource
     std::string reason;                // why it failed, and what usually helps
 };
 
@@ -35,6 +37,19 @@ ProbeOutcome Test_resource(const Resource& resource, const LibraryLocator& locat
 // (for progress); false stops the search with what was found so far.
 ProbeOutcome Find_scope(const Resource& resource, const LibraryLocator& locate,
                         const std::function<bool(int)>& keep_going);
+
+// Through VISA, Find asks each INSTR resource the VISA lists "ID ?" with a short time limit, and
+// lists what answered; `keep_going(n)` is asked before the n-th resource.
+
+// The resources a driver library lists: VISA's INSTR resources (libgpib_visa's
+// VisaFindResources), or the USBTMC adapters present (libgpib_usbtmc's UsbtmcListDevices).
+struct ResourceList {
+    bool ok = false;
+    std::vector<std::string> names;
+    std::string reason;  // why nothing could be listed
+};
+ResourceList List_visa_resources(const LibraryLocator& locate);
+ResourceList List_usbtmc_devices(const LibraryLocator& locate);
 
 // What usually helps when an interface of this kind cannot be opened.
 std::string Remedy(const Resource& resource, int iberr, int ibcnt);

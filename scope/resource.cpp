@@ -28,13 +28,31 @@ const char* const kResourceForms =
     "  PRLGX-TCPIP::host[::port]::INTFC           a \"++\" LAN adapter (port 1234 unless given)\n"
     "  PRLGX-ASRL::serial port::address::INSTR    the same with the scope's address\n"
     "  PRLGX-TCPIP::host[::port]::address::INSTR  (this program's own form)\n"
-    "  SIM[board]::address[::INSTR]               the simulated scope, e.g. SIM::5::INSTR\n";
+    "  SIM[board]::address[::INSTR]               the simulated scope, e.g. SIM::5::INSTR\n"
+    "  VISA::VISA resource                        any instrument the system's VISA reaches, e.g.\n"
+    "                                             VISA::GPIB0::5::INSTR,\n"
+    "                                             VISA::TCPIP0::host::gpib0,5::INSTR\n"
+    "  USB[n]::vid::pid::serial[::intf]::INSTR    a USBTMC adapter, %USB%,\n"
+    "                                             e.g. USB0::0x03EB::0x2065::SERIAL::INSTR\n"
+    "%USBTMC%";
+
+#if defined(_WIN32)
+constexpr bool kUsbThroughVisa = true;
+#else
+constexpr bool kUsbThroughVisa = false;
+#endif
 
 }  // namespace
 
 std::string Resource_forms() {
     std::string forms = kResourceForms;
     forms.replace(forms.find("%BOARD%"), 7, Board_driver_texts().board_phrase);
+    forms.replace(forms.find("%USB%"), 5,
+                  kUsbThroughVisa ? "through VISA" : "through the kernel's usbtmc driver");
+    forms.replace(forms.find("%USBTMC%"), 8,
+                  kUsbThroughVisa ? ""
+                                  : "  USBTMC::device node::INSTR                 a USBTMC "
+                                    "adapter's node, e.g. USBTMC::/dev/usbtmc0::INSTR\n");
     return forms;
 }
 
@@ -172,6 +190,65 @@ ResourceReading Read_adapter_form(const Reader& r, std::vector<std::string> toke
     return {res, {}};
 }
 
+// A USB number: hexadecimal with 0x, or decimal, within 16 bits.
+bool Usb_number(const std::string& s) {
+    const std::string t = Upper(s);
+    if (t.rfind("0X", 0) == 0)
+        return t.size() > 2 && t.size() <= 6 &&
+               t.find_first_not_of("0123456789ABCDEF", 2) == std::string::npos;
+    return Number(s, 0, 0xFFFF).has_value();
+}
+
+// The address of a VISA GPIB resource ("GPIB0::7::INSTR"), for the settings' GPIB_ADDRESS.
+std::optional<int> Visa_gpib_address(const std::string& resource) {
+    const std::vector<std::string> tokens = Split(resource);
+    if (tokens.size() < 2 || !Keyword_board(tokens[0], "GPIB"))
+        return std::nullopt;
+    return Number(tokens[1], 0, kHighestAddress);
+}
+
+ResourceReading Read_visa_form(const Reader& r, const std::string& text,
+                               std::optional<int> address) {
+    Resource res;
+    res.kind = InterfaceKind::Visa;
+    res.where = text.substr(text.find("::") + 2);
+    if (res.where.empty() || res.where.find_first_of(" \t") != std::string::npos ||
+        Split(res.where).size() < 2)
+        return r.refuse("give a VISA resource after VISA::, as in VISA::GPIB0::5::INSTR");
+    res.address = Visa_gpib_address(res.where).value_or(address.value_or(kDefaultAddress));
+    return {res, {}};
+}
+
+ResourceReading Read_usb_form(const Reader& r, const std::string& text,
+                              std::optional<int> address) {
+    if (!Is_usb_resource(text))
+        return r.refuse(
+            "give the adapter's vendor and product numbers, serial number and ::INSTR, as in "
+            "USB0::0x03EB::0x2065::SERIAL::INSTR");
+    Resource res;
+    res.kind = kUsbThroughVisa ? InterfaceKind::Visa : InterfaceKind::Usbtmc;
+    res.where = text;
+    res.address = address.value_or(kDefaultAddress);
+    return {res, {}};
+}
+
+ResourceReading Read_usbtmc_form(const Reader& r, std::vector<std::string> tokens,
+                                 std::optional<int> address) {
+    if (kUsbThroughVisa)
+        return r.refuse(
+            "USBTMC device nodes are Linux's; on Windows give the USB resource, as "
+            "in USB0::0x03EB::0x2065::SERIAL::INSTR");
+    Drop_instr(tokens);
+    if (tokens.size() != 2 || tokens[1].rfind("/dev/", 0) != 0 || tokens[1].size() <= 5 ||
+        tokens[1].find_first_of(" \t") != std::string::npos)
+        return r.refuse("give the adapter's device node, as in USBTMC::/dev/usbtmc0::INSTR");
+    Resource res;
+    res.kind = InterfaceKind::Usbtmc;
+    res.where = tokens[1];
+    res.address = address.value_or(kDefaultAddress);
+    return {res, {}};
+}
+
 std::string Variable(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
@@ -189,6 +266,12 @@ ResourceReading Parse_resource(const std::string& text, std::optional<int> addre
             return r.refuse("\"" + tokens[0] + "\" is not an interface name");
         return Read_adapter_form(r, tokens, tcp, address);
     }
+    if (keyword == "VISA" && tokens.size() > 1)
+        return Read_visa_form(r, text, address);
+    if (keyword == "USBTMC")
+        return Read_usbtmc_form(r, tokens, address);
+    if (keyword.rfind("USB", 0) == 0 && Keyword_board(keyword, "USB"))
+        return Read_usb_form(r, text, address);
     if (keyword.rfind("TCPIP", 0) == 0) {
         // VISA numbers LAN boards without a limit of its own (TCPIP16 is as good as TCPIP0);
         // the gateway library has one connection per device, so the number is not kept.
@@ -212,6 +295,16 @@ ResourceReading Parse_resource(const std::string& text, std::optional<int> addre
     return r.refuse(text.empty() ? "it is empty" : "it names no interface this program knows");
 }
 
+bool Is_usb_resource(const std::string& text) {
+    std::vector<std::string> tokens = Split(text);
+    if (tokens.size() < 5 || tokens.size() > 6 || Upper(tokens.back()) != "INSTR" ||
+        !Keyword_board(tokens[0], "USB") || Upper(tokens[0]).rfind("USBTMC", 0) == 0)
+        return false;
+    const bool interface_ok = tokens.size() == 5 || Number(tokens[4], 0, 255).has_value();
+    return Usb_number(tokens[1]) && Usb_number(tokens[2]) && !tokens[3].empty() &&
+           tokens[3].find_first_of(" \t") == std::string::npos && interface_ok;
+}
+
 std::string Resource_text(const Resource& res) {
     const std::string address = std::to_string(res.address);
     const std::string port = res.port != 0 ? std::to_string(res.port) : std::string();
@@ -229,6 +322,10 @@ std::string Resource_text(const Resource& res) {
                 return "PRLGX-ASRL::" + res.where + "::" + address + "::INSTR";
             return "PRLGX-TCPIP::" + res.where + (port.empty() ? "" : "::" + port) +
                    "::" + address + "::INSTR";
+        case InterfaceKind::Visa:
+            return "VISA::" + res.where;
+        case InterfaceKind::Usbtmc:
+            return res.where.rfind("/", 0) == 0 ? "USBTMC::" + res.where + "::INSTR" : res.where;
     }
     return {};
 }
@@ -255,6 +352,16 @@ Settings Driver_settings(const Resource& res, const LibraryLocator& locate) {
                     {"GPIB_BOARD", "0"},
                     {"GPIB_ADDRESS", address},
                     {"PROLOGIX_PORT", res.where + port}};
+        case InterfaceKind::Visa:
+            return {{"GPIB_LIBRARY", locate("libgpib_visa.so")},
+                    {"GPIB_BOARD", "0"},
+                    {"GPIB_ADDRESS", address},
+                    {"VISA_RESOURCE", res.where}};
+        case InterfaceKind::Usbtmc:
+            return {{"GPIB_LIBRARY", locate("libgpib_usbtmc.so")},
+                    {"GPIB_BOARD", "0"},
+                    {"GPIB_ADDRESS", address},
+                    {"USBTMC_DEVICE", res.where}};
     }
     return {};
 }
@@ -287,6 +394,17 @@ std::string Resource_in_environment() {
         res.device = Variable("VXI11_DEVICE");
         if (res.device.empty())
             res.device = "gpib" + std::to_string(res.board) + "," + std::to_string(res.address);
+    } else if (name == "libgpib_visa.so") {
+        res.kind = InterfaceKind::Visa;
+        res.where = Variable("VISA_RESOURCE");
+        if (res.where.empty())
+            res.where =
+                "GPIB" + std::to_string(res.board) + "::" + std::to_string(res.address) + "::INSTR";
+    } else if (name == "libgpib_usbtmc.so") {
+        res.kind = InterfaceKind::Usbtmc;
+        res.where = Variable("USBTMC_DEVICE");
+        if (res.where.empty())
+            res.where = "/dev/usbtmc0";
     } else {
         return library;
     }

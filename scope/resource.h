@@ -16,17 +16,24 @@ namespace scope {
 // The highest primary address on the bus (IEEE 488: 0 to 30).
 inline constexpr int kHighestAddress = 30;
 
-enum class InterfaceKind { GpibBoard, UsbAdapter, LanGateway, Simulated };
+// Visa: any resource of the system's VISA library; Usbtmc: a USBTMC adapter through Linux's
+// usbtmc driver.
+enum class InterfaceKind { GpibBoard, UsbAdapter, LanGateway, Simulated, Visa, Usbtmc };
 
 struct Resource {
     InterfaceKind kind = InterfaceKind::GpibBoard;
     int board = 0;    // the GPIB board index (a board or the simulated scope)
     int address = 5;  // the scope's primary address
-    // An adapter's serial device, or an adapter's or gateway's host name or IPv4 address.
+    // An adapter's serial device, or an adapter's or gateway's host name or IPv4 address; a VISA
+    // resource string; a USBTMC adapter's USB resource string or its device node.
     std::string where;
     int port = 0;        // a TCP port after the host; 0 for the default
     std::string device;  // a gateway's name for the instrument ("gpib0,5", "hpib,5", "inst0")
 };
+
+// The VISA resource string of a USB instrument: USB[n]::vid::pid::serial[::interface]::INSTR,
+// the numbers in hexadecimal (0x03EB) or decimal.
+bool Is_usb_resource(const std::string& text);
 
 // The accepted forms, one per line, for messages and --help.
 std::string Resource_forms();

@@ -14,8 +14,8 @@
 # ../shared/toolchains/qt6.4.2-mingw64-posix.tar.xz beside the repository, unpacked into
 # build-windows/prefix (never into the repository's files); or, without an archive, a Qt for
 # mingw-w64 already unpacked in a folder of CMAKE_PREFIX_PATH (one holding lib/cmake/Qt6 and
-# bin/Qt6Core.dll; see docs/windows.md). The Prologix adapters' driver gpib_prologix.dll is built too; the VXI-11
-# driver library is not built for Windows yet.
+# bin/Qt6Core.dll; see docs/windows.md). The Prologix adapters' driver gpib_prologix.dll and the
+# VISA driver gpib_visa.dll are built too; the VXI-11 driver library is not built for Windows yet.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build-windows"
@@ -100,9 +100,9 @@ cmake -G Ninja -S "$here" -B "$out" \
   -DCMAKE_PREFIX_PATH="$prefix" -DQT_HOST_PATH=/usr \
   -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING="$tests" -DHP_VXI11=OFF -DHP_PROLOGIX=ON
 if [ "$tests" = ON ]; then
-  cmake --build "$out" --target hp54200a hp54200a_sim gpib_prologix windows_tests
+  cmake --build "$out" --target hp54200a hp54200a_sim gpib_prologix gpib_visa windows_tests
 else
-  cmake --build "$out" --target hp54200a hp54200a_sim gpib_prologix
+  cmake --build "$out" --target hp54200a hp54200a_sim gpib_prologix gpib_visa
 fi
 
 # The folder to ship: the program, the simulator, the plugins it uses, and every DLL of the Qt
@@ -110,7 +110,7 @@ fi
 rm -rf "$dist"
 mkdir -p "$dist/platforms" "$dist/styles" "$dist/imageformats" "$dist/iconengines"
 cp "$out/app/hp54200a.exe" "$out/sim/hp54200a_sim.dll" "$out/adapters/prologix/gpib_prologix.dll" \
-  "$dist/"
+  "$out/adapters/visa/gpib_visa.dll" "$dist/"
 cp "$prefix/plugins/platforms/qwindows.dll" "$prefix/plugins/platforms/qoffscreen.dll" \
   "$dist/platforms/"
 cp "$prefix/plugins/styles/qwindowsvistastyle.dll" "$dist/styles/"

@@ -9,7 +9,8 @@
 #      metafile vistrel.wmf and the simulator's bus traffic with the Linux program's for the same
 #      simulated signal, byte for byte (the prefix has the Linux build's fonts as Arial and Times
 #      New Roman, so that text is measured alike); then the same text files through the adapters'
-#      driver DLL to the Linux build's fake adapter, over TCP and over COM12;
+#      driver DLL to the Linux build's fake adapter, over TCP and over COM12, and through the VISA
+#      driver DLL to the test build's fake VISA;
 #   4. tries the installer: a silent install, the program from its Start-menu shortcut, the
 #      silent uninstaller (scripts/try-windows-installer.sh).
 # Ends with the line "windows: P passed, F failed" (a CTest test or a check each) and exits
@@ -134,6 +135,21 @@ wineserver -k # wine reads its ports when it starts
 check "through gpib_prologix.dll over COM12: the text files equal the Linux program's" \
   capture_through 'PRLGX-ASRL::COM12::INTFC' via-com12
 stop_fake
+
+# The VISA driver gpib_visa.dll, to the Windows test build's fake VISA (visa64.dll, the simulated
+# scope's model behind GPIB0::5::INSTR), named by VISA_LIBRARY.
+capture_through_visa() {
+  local fake="$build/out/tests/fake_visa/visa64.dll" name
+  [ -f "$fake" ] || return 1
+  (cd "$scratch/windows" && VISA_LIBRARY='Z:'"${fake//\//\\}" wine "$build/dist/hp54200a.exe" \
+    capture --resource VISA::GPIB0::5::INSTR --ch1 both --ch2 both --text 'c:\via-visa' \
+    >/dev/null 2>&1) || return 1
+  for name in waveform1_data.dat fft1_data.dat waveform2_data.dat fft2_data.dat; do
+    cmp "$scratch/linux/junk/$name" "$WINEPREFIX/drive_c/via-visa/$name" || return 1
+  done
+}
+check "through gpib_visa.dll and a fake visa64.dll: the text files equal the Linux program's" \
+  capture_through_visa
 
 # The help names what a Windows user has: NI-488.2, the DLLs, a COM port, c:\junk\.
 help_names_windows() {

@@ -202,6 +202,21 @@ std::string Driver_libraries_help(const scope::BoardDriverTexts& driver,
         text += entry("libgpib_vxi11.so",
                       "LAN-GPIB gateways speaking VXI-11: VXI11_HOST=host[:port], VXI11_DEVICE "
                       "(default gpib<board>,<address>)");
+#if defined(_WIN32)
+    const char* visa_default = "visa64.dll";
+#else
+    const char* visa_default = "libvisa.so.0, then librsvisa.so";
+#endif
+    text += entry("libgpib_visa.so",
+                  std::string("the system's VISA (NI-VISA, Keysight IO Libraries, R&S VISA): "
+                              "VISA_RESOURCE=<VISA resource> (default GPIB<board>::<address>::"
+                              "INSTR), VISA_LIBRARY (default ") +
+                      visa_default + ")");
+#if !defined(_WIN32)
+    text += entry("libgpib_usbtmc.so",
+                  "USBTMC adapters through the kernel's usbtmc driver: USBTMC_DEVICE=/dev/usbtmc0 "
+                  "or USB0::vid::pid::serial::INSTR");
+#endif
     return text;
 }
 

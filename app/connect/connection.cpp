@@ -62,6 +62,8 @@ std::string Driver_library(const std::string& linux_name, const std::string& pro
     const fs::path dir(std::u8string(program_dir.begin(), program_dir.end()));
     const fs::path build_folder = linux_name == "libhp54200a_sim.so"    ? "sim"
                                   : linux_name == "libgpib_prologix.so" ? "adapters/prologix"
+                                  : linux_name == "libgpib_visa.so"     ? "adapters/visa"
+                                  : linux_name == "libgpib_usbtmc.so"   ? "adapters/usbtmc"
                                                                         : "adapters/vxi11";
     const std::string file_name = scope::Library_file_name(linux_name);
     for (const fs::path& candidate :

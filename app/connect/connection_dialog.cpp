@@ -81,7 +81,7 @@ void ConnectionDialog::build() {
     Kind = new QComboBox;
     Kind->addItems({QStringLiteral("GPIB board (%1)").arg(scope::Board_driver_texts().name),
                     "USB-GPIB adapter (Prologix, AR488)", "LAN-GPIB gateway (VXI-11)",
-                    "Simulated scope"});
+                    "Simulated scope", "VISA resource", "USBTMC adapter"});
     form->addRow(QStringLiteral("Interface:"), Kind);
 
     board_fields_ = new QWidget;
@@ -131,6 +131,24 @@ void ConnectionDialog::build() {
     gateway_form->addRow(QStringLiteral("Device name:"),
                          With_problem_label(GatewayDevice, nullptr, GatewayDeviceProblem));
     form->addRow(gateway_fields_);
+
+    visa_fields_ = new QWidget;
+    auto* visa_form = new QFormLayout(visa_fields_);
+    visa_form->setContentsMargins(0, 0, 0, 0);
+    VisaResource = new QComboBox;
+    VisaResource->setEditable(true);
+    visa_form->addRow(QStringLiteral("VISA resource:"), VisaResource);
+    form->addRow(visa_fields_);
+
+    usbtmc_fields_ = new QWidget;
+    auto* usbtmc_form = new QFormLayout(usbtmc_fields_);
+    usbtmc_form->setContentsMargins(0, 0, 0, 0);
+    UsbtmcDevice = new QComboBox;
+    UsbtmcDevice->setEditable(true);
+    usbtmc_form->addRow(QStringLiteral("Adapter:"), UsbtmcDevice);
+    form->addRow(usbtmc_fields_);
+    ListButton = new QPushButton(QStringLiteral("List again"));
+    form->addRow(ListButton);
 
     Address = new QSpinBox;
     Address->setRange(0, kHighestAddress);
@@ -199,6 +217,9 @@ void ConnectionDialog::build() {
     connect(GatewayHost, &QLineEdit::textChanged, this, [this] { fields_changed(); });
     connect(GatewayDevice, &QLineEdit::textChanged, this, [this] { fields_changed(); });
     connect(Address, &QSpinBox::valueChanged, this, [this] { fields_changed(); });
+    connect(VisaResource, &QComboBox::editTextChanged, this, [this] { fields_changed(); });
+    connect(UsbtmcDevice, &QComboBox::editTextChanged, this, [this] { fields_changed(); });
+    connect(ListButton, &QPushButton::clicked, this, [this] { list_resources(true); });
     connect(ResourceEdit, &QLineEdit::textEdited, this, [this] { string_edited(); });
     connect(TestButton, &QPushButton::clicked, this, [this] { test(); });
     connect(FindButton, &QPushButton::clicked, this, [this] { find(); });
@@ -207,7 +228,11 @@ void ConnectionDialog::build() {
         if (row < 0)
             return;
         keep_result_ = true;  // choosing among what Find found keeps its report
-        Address->setValue(Found->item(row)->data(Qt::UserRole).toInt());
+        const QString visa_resource = Found->item(row)->data(Qt::UserRole + 1).toString();
+        if (!visa_resource.isEmpty())
+            VisaResource->setEditText(visa_resource);
+        else
+            Address->setValue(Found->item(row)->data(Qt::UserRole).toInt());
         keep_result_ = false;
     });
     connect(Buttons, &QDialogButtonBox::accepted, this, [this] {
@@ -227,10 +252,44 @@ void ConnectionDialog::show_fields() {
     board_fields_->setVisible(kind == kBoard || kind == kSimulated);
     adapter_fields_->setVisible(kind == kAdapter);
     gateway_fields_->setVisible(kind == kGateway);
+    visa_fields_->setVisible(kind == kVisa);
+    usbtmc_fields_->setVisible(kind == kUsbtmc);
+    ListButton->setVisible(kind == kVisa || kind == kUsbtmc);
+    if (kind == kVisa || kind == kUsbtmc)
+        list_resources(false);
     // Each way to the adapter has its own form: a port to choose, or a host and TCP port.
     auto* adapter_form = static_cast<QFormLayout*>(adapter_fields_->layout());
     adapter_form->setRowVisible(serial_row_, AdapterSerial->isChecked());
     adapter_form->setRowVisible(network_row_, !AdapterSerial->isChecked());
+}
+
+void ConnectionDialog::list_resources(bool again) {
+    const bool visa = Kind->currentIndex() == kVisa;
+    bool& listed = visa ? visa_listed_ : usbtmc_listed_;
+    if (listed && !again)
+        return;
+    listed = true;
+    const std::string dir = program_dir_;
+    const auto locate = [&dir](const std::string& f) { return Driver_library(f, dir); };
+    const scope::ResourceList list =
+        visa ? scope::List_visa_resources(locate) : scope::List_usbtmc_devices(locate);
+    QComboBox* box = visa ? VisaResource : UsbtmcDevice;
+    const bool was = updating_;
+    updating_ = true;
+    const QString typed = box->currentText();
+    box->clear();
+    for (const std::string& name : list.names) box->addItem(Qt_text(name));
+    box->setEditText(typed.isEmpty() && box->count() > 0 ? box->itemText(0) : typed);
+    updating_ = was;
+    if (!list.ok)
+        Result->setText(Qt_text(list.reason));
+    else if (list.names.empty())
+        Result->setText(visa ? QStringLiteral("The VISA lists no instruments.")
+                             : QStringLiteral("No USBTMC adapter is present."));
+    else
+        Result->clear();
+    if (!updating_)
+        fields_changed();
 }
 
 std::optional<scope::Resource> ConnectionDialog::chosen() const {
@@ -289,6 +348,18 @@ std::optional<scope::Resource> ConnectionDialog::read_fields() {
             r.kind = scope::InterfaceKind::Simulated;
             r.board = Board->value();
             break;
+        case kVisa:
+        case kUsbtmc: {
+            // The string as listed or typed; the resource form says what it is.
+            const std::string text = (Kind->currentIndex() == kVisa ? "VISA::" : "") +
+                                     (Kind->currentIndex() == kVisa ? VisaResource : UsbtmcDevice)
+                                         ->currentText()
+                                         .trimmed()
+                                         .toStdString();
+            ResourceEdit->setText(Qt_text(text));
+            string_edited();
+            return;
+        }
         default:
             r.board = Board->value();
             break;
@@ -372,6 +443,14 @@ void ConnectionDialog::show_resource(const scope::Resource& r) {
                 Qt_text(r.where + (r.port != 0 ? ":" + std::to_string(r.port) : "")));
             GatewayDevice->setText(Qt_text(r.device));
             break;
+        case scope::InterfaceKind::Visa:
+            Kind->setCurrentIndex(kVisa);
+            VisaResource->setEditText(Qt_text(r.where));
+            break;
+        case scope::InterfaceKind::Usbtmc:
+            Kind->setCurrentIndex(kUsbtmc);
+            UsbtmcDevice->setEditText(Qt_text(scope::Resource_text(r)));
+            break;
     }
     show_fields();
     updating_ = was;
@@ -409,9 +488,13 @@ void ConnectionDialog::start(bool find) {
     StopButton->setEnabled(true);
     Progress->setVisible(true);
     Progress->setValue(0);
-    Progress->setRange(0, find ? kHighestAddress + 1 : 0);  // Test: busy
-    Result->setText(find ? QStringLiteral("Looking for listeners at addresses 0 to 30...")
-                         : QStringLiteral("Opening the device and asking \"ID ?\"..."));
+    const bool through_visa = resource->kind == scope::InterfaceKind::Visa;
+    // Test, and Find through VISA, whose list is not known yet: busy.
+    Progress->setRange(0, find && !through_visa ? kHighestAddress + 1 : 0);
+    Result->setText(!find ? QStringLiteral("Opening the device and asking \"ID ?\"...")
+                    : through_visa
+                        ? QStringLiteral("Asking each VISA resource \"ID ?\"...")
+                        : QStringLiteral("Looking for listeners at addresses 0 to 30..."));
     Found->clear();
     Found->setVisible(false);
     const std::string dir = program_dir_;
@@ -443,24 +526,28 @@ void ConnectionDialog::finished(bool find, const scope::ProbeOutcome& outcome) {
     } else if (!find) {
         Result->setText(QStringLiteral("The device answers: ") + Qt_text(outcome.identity));
     } else {
-        if (outcome.scope_address >= 0) {
-            keep_result_ = true;
+        keep_result_ = true;  // the scope found is chosen without clearing the report
+        if (!outcome.scope_resource.empty())
+            VisaResource->setEditText(Qt_text(outcome.scope_resource));
+        else if (outcome.scope_address >= 0)
             Address->setValue(outcome.scope_address);
-            keep_result_ = false;
-        }
+        keep_result_ = false;
         const QString stopped = cancelled_ ? QStringLiteral(" (stopped)") : QString();
-        Result->setText(outcome.found.empty()
-                            ? QStringLiteral("Nothing answered at addresses 0 to 30") + stopped +
-                                  "."
-                            : QStringLiteral("Found") + stopped + ":");
+        const bool through_visa = Kind->currentIndex() == kVisa;
+        Result->setText(!outcome.found.empty() ? QStringLiteral("Found") + stopped + ":"
+                        : through_visa
+                            ? QStringLiteral("No VISA resource answered \"ID ?\"") + stopped + "."
+                            : QStringLiteral("Nothing answered at addresses 0 to 30") + stopped +
+                                  ".");
         for (const scope::ListenerFound& f : outcome.found) {
+            const QString identity = f.identity.empty() ? QStringLiteral("(no answer to \"ID ?\")")
+                                                        : Qt_text(f.identity);
             auto* item = new QListWidgetItem(
-                QStringLiteral("Address %1: %2")
-                    .arg(f.address)
-                    .arg(f.identity.empty() ? QStringLiteral("(no answer to \"ID ?\")")
-                                            : Qt_text(f.identity)),
+                f.resource.empty() ? QStringLiteral("Address %1: %2").arg(f.address).arg(identity)
+                                   : Qt_text(f.resource) + ": " + identity,
                 Found);
             item->setData(Qt::UserRole, f.address);
+            item->setData(Qt::UserRole + 1, Qt_text(f.resource));
         }
         Found->setVisible(!outcome.found.empty());
     }

@@ -42,7 +42,7 @@ class ConnectionDialog final : public QDialog {
     bool probe_running() const { return worker_.joinable(); }
 
     // Item indexes of Kind, in this order.
-    enum KindItem { kBoard, kAdapter, kGateway, kSimulated };
+    enum KindItem { kBoard, kAdapter, kGateway, kSimulated, kVisa, kUsbtmc };
     QComboBox* Kind = nullptr;
     QSpinBox* Board = nullptr;
     QRadioButton* AdapterSerial = nullptr;
@@ -52,6 +52,9 @@ class ConnectionDialog final : public QDialog {
     QSpinBox* AdapterPort = nullptr;
     QLineEdit* GatewayHost = nullptr;
     QLineEdit* GatewayDevice = nullptr;
+    QComboBox* VisaResource = nullptr;  // what VISA lists, or typed
+    QComboBox* UsbtmcDevice = nullptr;  // the USBTMC adapters present, or typed
+    QPushButton* ListButton = nullptr;  // lists them again
     QSpinBox* Address = nullptr;
     // Under each typed field: why it cannot be used, hidden while it can.
     QLabel* SerialPortProblem = nullptr;
@@ -85,9 +88,16 @@ class ConnectionDialog final : public QDialog {
     QWidget* gateway_fields_ = nullptr;
     QWidget* serial_row_ = nullptr;
     QWidget* network_row_ = nullptr;
+    QWidget* visa_fields_ = nullptr;
+    QWidget* usbtmc_fields_ = nullptr;
+    bool visa_listed_ = false;
+    bool usbtmc_listed_ = false;
 
     void build();
     void show_fields();
+    // Fills the drop-down of the kind shown with what its driver library lists (once, or again
+    // with `again`); a failure to list is shown in Result.
+    void list_resources(bool again);
     void fields_changed();
     // The fields as a resource; empty when a field cannot be used (its label says why).
     std::optional<scope::Resource> read_fields();

@@ -1,9 +1,10 @@
 // The whole program, operated by clicks, through each kind of interface it can load: the
 // simulated scope as its own driver, the "++" adapter driver with a fake Prologix on a serial
 // port and a fake AR488 on TCP, and the VXI-11 driver with a fake gateway reached directly and
-// through its portmapper. Every display and output must come out as through the simulator
-// itself: the same status lines, the same metafile to the byte, the same text files. When an
-// interface fails, the driver's own reason reaches the status list before the fatal boxes.
+// through its portmapper, the VISA driver with a fake VISA, and the USBTMC driver with a fake
+// kernel. Every display and output must come out as through the simulator itself: the same
+// status lines, the same metafile to the byte, the same text files. When an interface fails, the
+// driver's own reason reaches the status list before the fatal boxes.
 #include <gtest/gtest.h>
 
 #include <QPushButton>
@@ -132,6 +133,24 @@ TEST_F(InterfacesTest, EveryDriverGivesTheSimulatorsDisplaysAndOutputs) {
     cases.push_back({"VXI-11 gateway, core port given", [&] { return through_gateway(false); }});
     cases.push_back(
         {"VXI-11 gateway, through its portmapper", [&] { return through_gateway(true); }});
+#endif
+#ifdef HP_VISA_LIBRARY_PATH
+    cases.push_back({"VISA driver with the fake VISA", [&] {
+                         setenv("VISA_LIBRARY", HP_FAKE_VISA_PATH, 1);
+                         setenv("VISA_RESOURCE", "USB0::0x03EB::0x2065::FAKE1::INSTR", 1);
+                         SessionResult r = Session(HP_VISA_LIBRARY_PATH);
+                         unsetenv("VISA_LIBRARY");
+                         unsetenv("VISA_RESOURCE");
+                         return r;
+                     }});
+#endif
+#ifdef HP_USBTMC_FAKE_KERNEL_LIBRARY_PATH
+    cases.push_back({"USBTMC driver with the fake kernel", [&] {
+                         setenv("USBTMC_DEVICE", "/dev/usbtmc0", 1);
+                         SessionResult r = Session(HP_USBTMC_FAKE_KERNEL_LIBRARY_PATH);
+                         unsetenv("USBTMC_DEVICE");
+                         return r;
+                     }});
 #endif
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -12,7 +12,9 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/hp54200a lib/hp54200a/libhp54200a_sim.so lib/hp54200a/libgpib_prologix.so \
-         lib/hp54200a/libgpib_vxi11.so share/applications/hp54200a.desktop \
+         lib/hp54200a/libgpib_vxi11.so lib/hp54200a/libgpib_visa.so \
+         lib/hp54200a/libgpib_usbtmc.so lib/udev/rules.d/60-hp54200a-usbtmc.rules \
+         share/applications/hp54200a.desktop \
          share/icons/hicolor/scalable/apps/hp54200a.svg share/man/man1/hp54200a.1.gz \
          share/doc/hp54200a/README.md share/doc/hp54200a/changelog.gz \
          share/doc/hp54200a/copyright share/doc/hp54200a/docs/screenshot.png share/doc/hp54200a/docs/simulator.md; do

@@ -28,7 +28,9 @@ prefix=./usr
 grep -qx "$prefix/bin/hp54200a" <<<"$files" || fail "no usr/bin/hp54200a in: $files"
 if grep -q '^\./usr/local/' <<<"$files"; then fail "files under usr/local"; fi
 for f in bin/hp54200a lib/hp54200a/libhp54200a_sim.so lib/hp54200a/libgpib_prologix.so \
-         lib/hp54200a/libgpib_vxi11.so share/applications/hp54200a.desktop \
+         lib/hp54200a/libgpib_vxi11.so lib/hp54200a/libgpib_visa.so \
+         lib/hp54200a/libgpib_usbtmc.so lib/udev/rules.d/60-hp54200a-usbtmc.rules \
+         share/applications/hp54200a.desktop \
          share/icons/hicolor/scalable/apps/hp54200a.svg share/man/man1/hp54200a.1.gz \
          share/doc/hp54200a/README.md share/doc/hp54200a/copyright; do
   grep -qx "$prefix/$f" <<<"$files" || fail "package lacks $f"

@@ -36,7 +36,39 @@ TEST(ResourceStrings, AcceptedFormsMapToTheirDriverSettings) {
         std::string canonical;
         Map settings;
     };
-    const Case cases[] = {
+    // USB resources go through VISA on Windows, through the kernel's usbtmc driver on Linux.
+    const std::string usb = "USB0::0x03EB::0x2065::SER1::INSTR";
+    const Map usb_settings = portable::windows ? Map{{"GPIB_LIBRARY", "/drivers/libgpib_visa.so"},
+                                                     {"GPIB_BOARD", "0"},
+                                                     {"GPIB_ADDRESS", "5"},
+                                                     {"VISA_RESOURCE", usb}}
+                                               : Map{{"GPIB_LIBRARY", "/drivers/libgpib_usbtmc.so"},
+                                                     {"GPIB_BOARD", "0"},
+                                                     {"GPIB_ADDRESS", "5"},
+                                                     {"USBTMC_DEVICE", usb}};
+    std::vector<Case> cases = {
+        {"VISA::GPIB0::7::INSTR",
+         9,
+         "VISA::GPIB0::7::INSTR",
+         {{"GPIB_LIBRARY", "/drivers/libgpib_visa.so"},
+          {"GPIB_BOARD", "0"},
+          {"GPIB_ADDRESS", "7"},
+          {"VISA_RESOURCE", "GPIB0::7::INSTR"}}},
+        {"visa::TCPIP0::gw.lab::gpib0,5::INSTR",
+         {},
+         "VISA::TCPIP0::gw.lab::gpib0,5::INSTR",
+         {{"GPIB_LIBRARY", "/drivers/libgpib_visa.so"},
+          {"GPIB_BOARD", "0"},
+          {"GPIB_ADDRESS", "5"},
+          {"VISA_RESOURCE", "TCPIP0::gw.lab::gpib0,5::INSTR"}}},
+        {"VISA::USB0::0x03EB::0x2065::SER1::0::INSTR",
+         {},
+         "VISA::USB0::0x03EB::0x2065::SER1::0::INSTR",
+         {{"GPIB_LIBRARY", "/drivers/libgpib_visa.so"},
+          {"GPIB_BOARD", "0"},
+          {"GPIB_ADDRESS", "5"},
+          {"VISA_RESOURCE", "USB0::0x03EB::0x2065::SER1::0::INSTR"}}},
+        {usb, {}, portable::windows ? "VISA::" + usb : usb, usb_settings},
         {"GPIB0::5::INSTR",
          {},
          "GPIB0::5::INSTR",
@@ -118,6 +150,14 @@ TEST(ResourceStrings, AcceptedFormsMapToTheirDriverSettings) {
           {"GPIB_BOARD", "0"},
           {"GPIB_ADDRESS", "9"}}},
     };
+    if (!portable::windows)
+        cases.push_back({"USBTMC::/dev/usbtmc1::INSTR",
+                         {},
+                         "USBTMC::/dev/usbtmc1::INSTR",
+                         {{"GPIB_LIBRARY", "/drivers/libgpib_usbtmc.so"},
+                          {"GPIB_BOARD", "0"},
+                          {"GPIB_ADDRESS", "5"},
+                          {"USBTMC_DEVICE", "/dev/usbtmc1"}}});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         const scope::ResourceReading r = scope::Parse_resource(c.text, c.address);
@@ -135,7 +175,7 @@ TEST(ResourceStrings, AcceptedFormsMapToTheirDriverSettings) {
         EXPECT_EQ(scope::Resource_in_environment(), c.canonical);
     }
     for (const char* name : {"GPIB_LIBRARY", "GPIB_BOARD", "GPIB_ADDRESS", "PROLOGIX_PORT",
-                             "VXI11_HOST", "VXI11_DEVICE"})
+                             "VXI11_HOST", "VXI11_DEVICE", "VISA_RESOURCE", "USBTMC_DEVICE"})
         platform::Unset_environment_variable(name);
 }
 
@@ -158,6 +198,14 @@ TEST(ResourceStrings, RefusedFormsQuoteTheStringAndShowTheAcceptedForms) {
         {"TCPIPX::gw.lab::inst0", "\"TCPIPX\" is not an interface name"},
         {"TCPIP0::gw.lab::gpib0, 5::INSTR", "\"gpib0, 5\" is not a LAN device name"},
         {"TCPIP0::127.0.0.1:::gpib0,5::INSTR", "\":gpib0,5\" is not a LAN device name"},
+        {"VISA::", "give a VISA resource after VISA::"},
+        {"VISA::GPIB0", "give a VISA resource after VISA::"},
+        {"USB0::0x03EB::0x2065::INSTR", "give the adapter's vendor and product numbers"},
+        {"USB0::0xZZZZ::0x2065::SER1::INSTR", "give the adapter's vendor and product numbers"},
+        {"USB0::0x03EB::0x2065::SER1::INTFC", "give the adapter's vendor and product numbers"},
+        {"USB0::0x03EB::0x2065::SER1::300::INSTR", "give the adapter's vendor and product numbers"},
+        {"USBTMC::usbtmc0::INSTR",
+         portable::windows ? "USBTMC device nodes are Linux's" : "give the adapter's device node"},
     };
     for (const auto& [text, reason] : cases) {
         SCOPED_TRACE(text);

@@ -25,8 +25,9 @@
 
 namespace {
 
-constexpr const char* kVariables[] = {"GPIB_LIBRARY",  "GPIB_BOARD", "GPIB_ADDRESS",
-                                      "PROLOGIX_PORT", "VXI11_HOST", "VXI11_DEVICE"};
+constexpr const char* kVariables[] = {"GPIB_LIBRARY",  "GPIB_BOARD",    "GPIB_ADDRESS",
+                                      "PROLOGIX_PORT", "VXI11_HOST",    "VXI11_DEVICE",
+                                      "VISA_LIBRARY",  "VISA_RESOURCE", "USBTMC_DEVICE"};
 
 std::string Program_dir() {
     return QCoreApplication::applicationDirPath().toStdString();
@@ -255,6 +256,42 @@ TEST_F(ConnectionTest, TestOfAScopeThatDoesNotAnswerReportsTheFailure) {
         EXPECT_NE(shown.indexOf("The device does not answer \"ID ?\""), -1) << shown.toStdString();
         EXPECT_NE(shown.indexOf("EABO"), -1) << shown.toStdString();
     }
+}
+
+// The fake VISA built with the tests lists GPIB0::5::INSTR and a USB resource, both the
+// simulated scope, and a serial resource where nothing answers.
+TEST_F(ConnectionTest, VisaResourcesAreListedAndFindAsksEachOne) {
+    const std::string fake =
+        std::string(std::getenv("HP_BUILD_DIR")) + "/tests/fake_visa/libvisa.so.0";
+    setenv("VISA_LIBRARY", fake.c_str(), 1);
+    app::ConnectionDialog d("", false, Program_dir());
+    d.Kind->setCurrentIndex(app::ConnectionDialog::kVisa);
+    ASSERT_EQ(d.VisaResource->count(), 3) << d.Result->text().toStdString();
+    EXPECT_EQ(d.resource(), "VISA::GPIB0::5::INSTR");
+    d.VisaResource->setCurrentIndex(2);
+    EXPECT_EQ(d.resource(), "VISA::ASRL1::INSTR");
+
+    d.find();
+    ASSERT_TRUE(Wait_for_probe(d));
+    ASSERT_EQ(d.Found->count(), 2) << d.Result->text().toStdString();
+    EXPECT_EQ(d.Found->item(1)->text(), "USB0::0x03EB::0x2065::FAKE1::INSTR: \"HP54200A\"");
+    EXPECT_EQ(d.resource(), "VISA::GPIB0::5::INSTR");  // the first that is the scope
+    d.Found->setCurrentRow(1);
+    EXPECT_EQ(d.resource(), "VISA::USB0::0x03EB::0x2065::FAKE1::INSTR");
+
+    d.test();
+    ASSERT_TRUE(Wait_for_probe(d));
+    EXPECT_EQ(d.Result->text(), "The device answers: \"HP54200A\"");
+
+    // A typed string shows the VISA fields; a VISA that cannot be loaded is told.
+    d.ResourceEdit->selectAll();
+    QTest::keyClicks(d.ResourceEdit, "VISA::TCPIP0::gw.lab::gpib0,5::INSTR");
+    EXPECT_EQ(d.VisaResource->currentText(), "TCPIP0::gw.lab::gpib0,5::INSTR");
+    EXPECT_TRUE(d.Buttons->button(QDialogButtonBox::Ok)->isEnabled());
+    setenv("VISA_LIBRARY", "/nonexistent/libvisa.so.0", 1);
+    d.ListButton->click();
+    EXPECT_NE(d.Result->text().indexOf("no VISA library could be loaded"), -1)
+        << d.Result->text().toStdString();
 }
 
 TEST_F(ConnectionTest, TestOfAMissingPortShowsTheDriversReasonAndTheRemedy) {
