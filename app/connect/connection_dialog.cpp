@@ -288,8 +288,11 @@ void ConnectionDialog::list_resources(bool again) {
                              : QStringLiteral("No USBTMC adapter is present."));
     else
         Result->clear();
-    if (!updating_)
+    if (!updating_) {
+        keep_result_ = true;  // the list's own report stays
         fields_changed();
+        keep_result_ = false;
+    }
 }
 
 std::optional<scope::Resource> ConnectionDialog::chosen() const {
@@ -349,17 +352,10 @@ std::optional<scope::Resource> ConnectionDialog::read_fields() {
             r.board = Board->value();
             break;
         case kVisa:
-        case kUsbtmc: {
-            // The string as listed or typed; the resource form says what it is.
-            const std::string text = (Kind->currentIndex() == kVisa ? "VISA::" : "") +
-                                     (Kind->currentIndex() == kVisa ? VisaResource : UsbtmcDevice)
-                                         ->currentText()
-                                         .trimmed()
-                                         .toStdString();
-            ResourceEdit->setText(Qt_text(text));
-            string_edited();
-            return;
-        }
+        case kUsbtmc:
+            // The string's own refusal speaks for these (see fields_changed).
+            fields_usable_ = true;
+            return scope::Parse_resource(listed_text(), r.address).resource;
         default:
             r.board = Board->value();
             break;
@@ -370,6 +366,13 @@ std::optional<scope::Resource> ConnectionDialog::read_fields() {
     return r;
 }
 
+// The VISA resource or USBTMC device as listed or typed, as a resource string.
+std::string ConnectionDialog::listed_text() const {
+    const bool visa = Kind->currentIndex() == kVisa;
+    return (visa ? "VISA::" : "") +
+           (visa ? VisaResource : UsbtmcDevice)->currentText().trimmed().toStdString();
+}
+
 // The fields as a resource, shown as its string. Nothing of the string flows back into the
 // fields here: a field's text stays as typed.
 void ConnectionDialog::fields_changed() {
@@ -378,6 +381,13 @@ void ConnectionDialog::fields_changed() {
         return;
     if (!keep_result_)
         Result->clear();  // it spoke of the fields as they were
+    if (Kind->currentIndex() == kVisa || Kind->currentIndex() == kUsbtmc) {
+        // The string as listed or typed; the resource form says what it is, or why not.
+        ResourceEdit->setText(Qt_text(listed_text()));
+        read_fields();
+        check_string(false);
+        return;
+    }
     const std::optional<scope::Resource> r = read_fields();
     // A field that cannot be used composes no string: its own label says why.
     ResourceEdit->setText(r ? Qt_text(scope::Resource_text(*r)) : QString());

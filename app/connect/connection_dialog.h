@@ -100,6 +100,7 @@ class ConnectionDialog final : public QDialog {
     void list_resources(bool again);
     void fields_changed();
     // The fields as a resource; empty when a field cannot be used (its label says why).
+    std::string listed_text() const;
     std::optional<scope::Resource> read_fields();
     void string_edited();
     // `fields_follow`: the string was typed, and the fields take what it says.

@@ -150,8 +150,7 @@ TEST_F(CsvExport, HeaderCarriesTheRecordsPeriodAndRms) {
     } rows[] = {
         {"measured", true, 1.25e-3, 0.75, "# ch1 period (s): 0.00125\n# ch1 RMS (V): 0.75\n"},
         {"RMS larger than period", true, 2e-6, 3.5,
-         "# ch1 period (s): 1.9999999999999999e-06\n"
-         "# ch1 RMS (V): 3.5\n"},
+         "# ch1 period (s): 2e-06\n# ch1 RMS (V): 3.5\n"},
         {"not measured", false, 1.25e-3, 0.75, "# ch1 period and RMS: not measured\n"},
     };
     app::Window.Show_ch1_waveform = true;
