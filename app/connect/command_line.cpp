@@ -272,8 +272,9 @@ std::string Usage_text(const std::string& program_dir) {
     Replace(text, "%SETTINGS%",
             Wrapped(std::string("  ") + platform::Settings_location_text() +
                         "  the settings: the connection, written when the Connection dialog "
-                        "is closed with OK, and the folder of the last Save as..., written when "
-                        "it has saved; nothing else writes it",
+                        "is closed with OK, the folder of the last Save as..., written when "
+                        "it has saved, and Run's interval, written when it is changed; nothing "
+                        "else writes it",
                     16));
     return text;
 }

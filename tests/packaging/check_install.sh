@@ -33,7 +33,7 @@ man=$(zcat "$prefix/share/man/man1/hp54200a.1.gz" | groff -man -Tascii -rHY=0 -r
 grep -q "hp54200a $version" <<<"$man" || fail "man page version"
 # The desktop entry's option, and what writes the settings file, as --help and the README say.
 for said in "--choose-connection" "written when the Connection dialog is closed with OK" \
-            "written when Save as... has written its files"; do
+            "written when Save as... has written its files" "interval of Run, written when it is changed"; do
   grep -qF -- "$said" <<<"$man" || fail "the man page does not say: $said"
 done
 zcat "$prefix/share/doc/hp54200a/changelog.gz" | head -1 | grep -q "^hp54200a ($version)" ||
