@@ -1,12 +1,18 @@
 // Makes the picture of docs/examining.md: the plot surface against the simulated scope with both
 // channels' waveforms and spectra, channel 1's waveform zoomed to a box with cursors A and B
-// placed, and channel 1's spectrum with cursor A, each as an operator's mouse would do it.
+// placed, and channel 1's spectrum with cursor A, each as an operator's mouse would do it; the
+// Measurements window (Ctrl+M) beside it, as high as the plot surface.
 // Usage: hp54200a_examine_screenshot OUTPUT.png   (GPIB_LIBRARY must name the simulated scope)
 #include <QApplication>
+#include <QHeaderView>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QTableWidget>
+#include <algorithm>
 #include <cstdio>
 
+#include "app/analysis/measurements_window.h"
 #include "app/examine/graph_view.h"
 #include "app/window/main_window.h"
 #include "app/window/paint_box.h"
@@ -62,7 +68,28 @@ int main(int argc, char* argv[]) {
     Click(surface, At(2, 0.26, 0.5));
     QApplication::processEvents();
 
-    const bool saved = form.PaintBox1->image().save(QString::fromLocal8Bit(argv[1]));
+    const QImage plot = form.PaintBox1->image();
+    form.MeasurementsClick();
+    // As narrow as the table's columns, without a current cell.
+    QTableWidget* cells = form.Measurements->Table;
+    cells->setCurrentItem(nullptr);
+    cells->clearSelection();
+    const int margins = form.Measurements->width() - cells->width();
+    form.Measurements->resize(cells->verticalHeader()->width() +
+                                  cells->horizontalHeader()->length() + 2 * cells->frameWidth() +
+                                  margins,
+                              plot.height());
+    QApplication::processEvents();
+    const QImage table = form.Measurements->grab().toImage();
+    constexpr int kGap = 8;
+    QImage picture(plot.width() + kGap + table.width(), std::max(plot.height(), table.height()),
+                   QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.drawImage(0, 0, plot);
+    painter.drawImage(plot.width() + kGap, 0, table);
+    painter.end();
+    const bool saved = picture.save(QString::fromLocal8Bit(argv[1]));
     platform::set_current(nullptr);
     if (!saved) {
         std::fprintf(stderr, "could not write %s\n", argv[1]);

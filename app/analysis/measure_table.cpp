@@ -5,7 +5,10 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <initializer_list>
+#include <vector>
 
+#include "app/picture/references.h"
 #include "app/picture/window_state.h"
 #include "dsp/channel_math.h"
 #include "dsp/spectrum_measure.h"
@@ -80,6 +83,31 @@ MeasureColumn Combined_column(bool difference) {
         static_cast<long double>(model::Waveforms[1].xincrement), clipped, clipped);
     c.values[kScopePeriodRow] = c.values[kScopeRmsRow] = {false, 0.0L, kNotByScope};
     return c;
+}
+
+// A waveform reference, measured as a record: its sample interval is the mean of its own, held
+// as the scope's is (a saved record's intervals are equal but for the last digits written).
+MeasureColumn Reference_column(const Reference& r) {
+    const std::size_t rows = std::min(r.x.size(), r.y.size());
+    std::vector<double> volts(rows + 1, 0.0);  // samples from 1, as a record's
+    for (std::size_t i = 0; i < rows; ++i) volts[i + 1] = r.y[i];
+    const double interval =
+        rows >= 2 ? static_cast<double>((static_cast<long double>(r.x[rows - 1]) - r.x[0]) /
+                                        static_cast<long double>(rows - 1))
+                  : 0.0;
+    MeasureColumn c = Measure_record(
+        "ref: " + r.name, volts.data(),
+        static_cast<int>(std::min<std::size_t>(rows, static_cast<std::size_t>(dsp::kRawSumsLast))),
+        interval, false, false);
+    c.values[kScopePeriodRow] = c.values[kScopeRmsRow] = {false, 0.0L, kNotByScope};
+    return c;
+}
+
+// After the live columns, one per reference of the waveforms they measure.
+void Add_reference_columns(MeasureTable& t, std::initializer_list<ReferenceGraph> graphs) {
+    for (const ReferenceGraph g : graphs)
+        for (const Reference& r : References.graphs[static_cast<std::size_t>(g)])
+            t.columns.push_back(Reference_column(r));
 }
 
 // An SI prefix for 10^(3 k), k from -5 (femto) to 4 (tera).
@@ -208,18 +236,27 @@ MeasureTable Build_measure_table() {
         case 1:
             t.columns.push_back(Channel_column(1));
             t.columns.push_back(Channel_column(2));
+            Add_reference_columns(t, {ReferenceGraph::Ch1Waveform, ReferenceGraph::Ch2Waveform});
             return t;
         case 2:
         case 3:
             t.columns.push_back(Combined_column(Window.Combined_display == 3));
+            Add_reference_columns(t, {Window.Combined_display == 3 ? ReferenceGraph::Difference
+                                                                   : ReferenceGraph::Sum});
             return t;
         default:
             break;
     }
-    if (Window.Show_ch1_waveform || Window.Show_ch1_fft)
+    const bool ch1 = Window.Show_ch1_waveform || Window.Show_ch1_fft;
+    const bool ch2 = Window.Show_ch2_waveform || Window.Show_ch2_fft;
+    if (ch1)
         t.columns.push_back(Channel_column(1));
-    if (Window.Show_ch2_waveform || Window.Show_ch2_fft)
+    if (ch2)
         t.columns.push_back(Channel_column(2));
+    if (ch1)
+        Add_reference_columns(t, {ReferenceGraph::Ch1Waveform});
+    if (ch2)
+        Add_reference_columns(t, {ReferenceGraph::Ch2Waveform});
     return t;
 }
 

@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "model/waveform.h"
 #include "vistrel/canvas.h"
@@ -53,6 +55,14 @@ struct Series {
     const char* name = "";  // "Ch 1", "Ch 2"; empty for a graph of one curve
 };
 
+// A reference trace drawn behind a graph's curves, as its cursors' readout reads it: abscissas in
+// record units, increasing. Kept only while the graph has a cursor.
+struct ReferenceCurve {
+    std::string label;  // "ref: <file name>", as under the graph's title
+    std::vector<double> x;
+    std::vector<double> y;
+};
+
 // What the last paint drew in a graph.
 struct DrawnGraph {
     bool valid = false;
@@ -72,6 +82,7 @@ struct DrawnGraph {
     int32_t last = 0;
     std::array<Series, 2> series{};
     int series_count = 0;
+    std::vector<ReferenceCurve> references;
 };
 
 struct Cursors {

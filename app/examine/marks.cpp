@@ -72,6 +72,18 @@ std::string Cursor_line(const DrawnGraph& d, char name, int32_t j) {
     return line;
 }
 
+// One line per reference after a cursor's: "A ref: good.csv: 498.0 mV".
+void Add_reference_lines(const DrawnGraph& d, char name, int32_t j,
+                         std::vector<std::string>& lines) {
+    const double at = (*d.series[0].x)[static_cast<size_t>(j)];
+    for (const ReferenceCurve& r : d.references) {
+        double v = 0.0;
+        lines.push_back(
+            std::string(1, name) + " " + r.label + ": " +
+            (Reference_value(r, d.spectrum, at, v) ? Y_text(d, v) : std::string("n/a")));
+    }
+}
+
 // Samples of the curves that fall in the rectangle.
 int Covered(const DrawnGraph& d, int left, int top, int right, int bottom) {
     int count = 0;
@@ -188,6 +200,39 @@ void Add_series(int graph, const model::SampleArray* x, const model::SampleArray
     g->drawn.series[static_cast<size_t>(g->drawn.series_count++)] = {x, y, colour, name};
 }
 
+void Add_reference_curve(int graph, const std::string& label, const std::vector<double>& x,
+                         const std::vector<double>& y) {
+    GraphView* g = View(graph);
+    if (g == nullptr || (g->cursors.a == 0 && g->cursors.b == 0))
+        return;
+    const size_t rows = std::min(x.size(), y.size());
+    g->drawn.references.push_back(
+        {label, std::vector<double>(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(rows)),
+         std::vector<double>(y.begin(), y.begin() + static_cast<std::ptrdiff_t>(rows))});
+}
+
+bool Reference_value(const ReferenceCurve& r, bool spectrum, double at, double& value) {
+    const size_t rows = std::min(r.x.size(), r.y.size());
+    if (rows == 0 || !(at >= r.x.front() && at <= r.x[rows - 1]))
+        return false;
+    const auto end = r.x.begin() + static_cast<std::ptrdiff_t>(rows);
+    const size_t hi = static_cast<size_t>(std::lower_bound(r.x.begin(), end, at) - r.x.begin());
+    if (r.x[hi] == at || hi == 0) {
+        value = r.y[hi];
+        return true;
+    }
+    const size_t lo = hi - 1;
+    const long double x0 = r.x[lo];
+    const long double x1 = r.x[hi];
+    if (spectrum) {
+        value = at - x0 <= x1 - at ? r.y[lo] : r.y[hi];
+        return true;
+    }
+    const long double share = (at - x0) / (x1 - x0);
+    value = static_cast<double>(r.y[lo] + share * (static_cast<long double>(r.y[hi]) - r.y[lo]));
+    return true;
+}
+
 std::vector<std::string> Readout_lines(int graph) {
     std::vector<std::string> lines;
     const GraphView* g = View(graph);
@@ -196,10 +241,14 @@ std::vector<std::string> Readout_lines(int graph) {
     const DrawnGraph& d = g->drawn;
     const bool a = Placed(d, g->cursors.a);
     const bool b = Placed(d, g->cursors.b);
-    if (a)
+    if (a) {
         lines.push_back(Cursor_line(d, 'A', g->cursors.a));
-    if (b)
+        Add_reference_lines(d, 'A', g->cursors.a, lines);
+    }
+    if (b) {
         lines.push_back(Cursor_line(d, 'B', g->cursors.b));
+        Add_reference_lines(d, 'B', g->cursors.b, lines);
+    }
     if (!a || !b)
         return lines;
     const auto ja = static_cast<size_t>(g->cursors.a);

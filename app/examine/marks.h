@@ -28,6 +28,14 @@ void Note_axes(int graph, bool spectrum, long double x_scale, Span whole_x, Span
 // Records one curve drawn in that graph.
 void Add_series(int graph, const model::SampleArray* x, const model::SampleArray* y,
                 vistrel::Colour colour, const char* name);
+// Records a reference drawn in that graph, labelled as under its title ("ref: <file name>"),
+// for the readout; kept only while the graph has a cursor. Abscissas in record units.
+void Add_reference_curve(int graph, const std::string& label, const std::vector<double>& x,
+                         const std::vector<double>& y);
+// A reference's value at abscissa `at`: for a waveform the straight line between the two samples
+// either side (a sample's own value at its abscissa), for a spectrum the nearest line's. False
+// outside the reference's abscissas.
+bool Reference_value(const ReferenceCurve& r, bool spectrum, double at, double& value);
 
 // The readout's lines for the graph's cursors (none without cursors).
 std::vector<std::string> Readout_lines(int graph);

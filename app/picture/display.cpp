@@ -145,6 +145,13 @@ VoltageRange Voltage_range(const WaveformView& v) {
     return {level - 1.0, level + 1.0, true};
 }
 
+// The graph's references, for its cursors' readout.
+void Note_references(const std::vector<ReferenceGraph>& graphs) {
+    for (const ReferenceGraph g : graphs)
+        for (const Reference& r : References.graphs[static_cast<std::size_t>(g)])
+            examine::Add_reference_curve(Current_graph, "ref: " + r.name, r.x, r.y);
+}
+
 void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes, const char* name,
                    const std::vector<ReferenceGraph>& references = {}) {
     const int n = Points();
@@ -162,6 +169,7 @@ void Draw_waveform(const WaveformView& v, vistrel::Colour colour, bool with_axes
         examine::Note_axes(Current_graph, false, unit.scale, {v.x_min, v.x_max},
                            {range.bottom, range.top}, 1, std::max(n, 0));
         for (const ReferenceGraph g : references) Draw_references(g, unit.scale);
+        Note_references(references);
     }
     if (n < 2) {
         return;
@@ -375,6 +383,7 @@ void Plot_spectrum(int channel) {
     const int lines = std::clamp<int>(dsp::Spectrum_lines, 0, model::kMaxIndex);
     examine::Note_axes(Current_graph, true, 1.0L, {s.f_min, s.f_max}, {s.a_min, s.a_max}, 1, lines);
     examine::Add_series(Current_graph, &s.freq, &s.amplitude, colour, "");
+    Note_references({channel == 1 ? ReferenceGraph::Ch1Spectrum : ReferenceGraph::Ch2Spectrum});
     for (int i = 1; i <= lines; ++i) {
         Move_to(static_cast<float>(s.freq[i]), 0.0f);
         Line_to(static_cast<float>(s.freq[i]), static_cast<float>(s.amplitude[i]));

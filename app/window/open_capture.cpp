@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/analysis/measurements_window.h"
 #include "app/reopen/opened_capture.h"
 #include "app/reopen/saved_file.h"
 #include "app/window/main_window.h"
@@ -177,6 +178,12 @@ void Show_opened_capture(TForm1& form) {
     Name_capture(form, true);
 }
 
+// An open measurements window gains or loses the references' columns.
+static void Refresh_measurements(TForm1& form) {
+    if (form.Measurements != nullptr && form.Measurements->isVisible())
+        form.Measurements->refresh();
+}
+
 void Back_to_scope(TForm1& form) {
     if (!Capture_is_open())
         return;
@@ -191,12 +198,14 @@ bool Reference_in_window(TForm1& form, const std::string& path, ReferenceGraph g
         return false;
     }
     form.PaintBox1->repaint();
+    Refresh_measurements(form);
     return true;
 }
 
 void Clear_references_in_window(TForm1& form) {
     Clear_references();
     form.PaintBox1->repaint();
+    Refresh_measurements(form);
 }
 
 }  // namespace app

@@ -1,5 +1,6 @@
 // "hp54200a capture --measure": the measurements window's table as CSV, to standard output or a
-// file, the same as the window measures for the same choices; numbered files when repeated.
+// file, the same as the window measures for the same choices; numbered files when repeated; a
+// reference's rows after the live ones.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -120,6 +121,28 @@ TEST_F(MeasureCapture, FilesRepeatsCombinationsAndRefusals) {
             ASSERT_EQ(lines.size(), app::Measure_rows().size() + 1) << f;
             EXPECT_EQ(lines[1].rfind(std::string(c.first_channel) + ",Maximum,", 0), 0u);
         }
+    }
+}
+
+TEST_F(MeasureCapture, ReferenceOfTheSameSignalAddsEqualRows) {
+    const CaptureRun saved = Capture(home.dir, "--csv ref.csv");
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    ASSERT_EQ(Lines(saved.out).size(), 1u) << saved.out;
+    const std::string file = fs::path(Lines(saved.out)[0]).filename().string();
+    const CaptureRun r = Capture(home.dir, "--measure --reference 1=" + file);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto lines = Lines(r.out);
+    const std::size_t rows = app::Measure_rows().size();
+    ASSERT_EQ(lines.size(), 2 * rows + 1);
+    for (std::size_t i = 1; i <= rows; ++i) {
+        SCOPED_TRACE(lines[i]);
+        const std::string live = lines[i].substr(lines[i].find(','));
+        ASSERT_EQ(lines[rows + i].rfind("ref: " + file + ",", 0), 0u) << lines[rows + i];
+        const std::string ref = lines[rows + i].substr(lines[rows + i].find(','));
+        if (live.rfind(",Scope ", 0) == 0)
+            EXPECT_NE(ref.find("n/a (not measured by the scope)"), std::string::npos) << ref;
+        else
+            EXPECT_EQ(ref, live);
     }
 }
 

@@ -1,13 +1,15 @@
 // The measurements table: its cells' texts, its columns for each display choice, the clipping
-// read from the codes, and its tab-separated and CSV forms.
+// read from the codes, its tab-separated and CSV forms, and a column per waveform reference.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/analysis/measure_table.h"
+#include "app/picture/references.h"
 #include "app/picture/window_state.h"
 #include "dsp/channel_math.h"
 #include "model/waveform.h"
@@ -195,6 +197,97 @@ TEST_F(Table, TabSeparatedAndCsvForms) {
     const std::size_t scope_period = app::Measure_rows().size() + 16;
     EXPECT_EQ(body[scope_period], "Ch 2,Scope period,n/a (the scope's measurement is not valid),s");
     EXPECT_EQ(body[15], "Ch 1,Cycles counted,4,");
+}
+
+// A reference column measured otherwise than the live one (another sample interval, other
+// samples), a reference of a hidden channel or of a spectrum given a column, or columns out of
+// order.
+TEST_F(Table, ColumnPerWaveformReferenceMeasuredAsTheLiveOnes) {
+    using G = app::ReferenceGraph;
+    struct Case {
+        const char* name;
+        app::WindowState window;
+        G graph;
+        int channel;  // the reference holds this channel's samples; 0: channel 1 plus channel 2
+        std::vector<std::string> columns;
+        std::size_t equal_to;  // the live column the reference's equals
+    };
+    const Case cases[] = {
+        {"ch1_reference_equals_ch1",
+         {true, false, false, false, 0},
+         G::Ch1Waveform,
+         1,
+         {"Ch 1", "ref: a.csv"},
+         0},
+        {"ch1_reference_with_only_the_fft_shown",
+         {false, true, false, false, 0},
+         G::Ch1Waveform,
+         1,
+         {"Ch 1", "ref: a.csv"},
+         0},
+        {"ch2_reference_after_both_channels",
+         {true, false, true, false, 0},
+         G::Ch2Waveform,
+         2,
+         {"Ch 1", "Ch 2", "ref: a.csv"},
+         1},
+        {"ch2_reference_in_the_one_graph",
+         {false, false, false, false, 1},
+         G::Ch2Waveform,
+         2,
+         {"Ch 1", "Ch 2", "ref: a.csv"},
+         1},
+        {"sum_reference_equals_the_sum",
+         {false, false, false, false, 2},
+         G::Sum,
+         0,
+         {"Ch 1 + Ch 2", "ref: a.csv"},
+         0},
+        {"hidden_channel_reference_has_none",
+         {true, false, false, false, 0},
+         G::Ch2Waveform,
+         2,
+         {"Ch 1"},
+         0},
+        {"spectrum_reference_has_none",
+         {true, true, false, false, 0},
+         G::Ch1Spectrum,
+         1,
+         {"Ch 1"},
+         0},
+    };
+    const auto& rows = app::Measure_rows();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        app::Window = c.window;
+        app::Reference r{"a.csv", {}, {}};
+        for (std::size_t j = 1; j <= 500; ++j) {
+            r.x.push_back(static_cast<double>(j) * 1e-5);
+            r.y.push_back(c.channel > 0
+                              ? model::Waveforms[static_cast<std::size_t>(c.channel)].volts[j]
+                              : model::Waveforms[1].volts[j] + model::Waveforms[2].volts[j]);
+        }
+        ASSERT_EQ(app::Add_reference(c.graph, r), "");
+        const app::MeasureTable t = app::Build_measure_table();
+        app::Clear_references();
+        EXPECT_EQ(Names(t), c.columns);
+        if (t.columns.size() != c.columns.size() || c.columns.back().rfind("ref: ", 0) != 0)
+            continue;
+        const app::MeasureColumn& live = t.columns[c.equal_to];
+        const app::MeasureColumn& ref = t.columns.back();
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            SCOPED_TRACE(rows[i].quantity);
+            if (std::string(rows[i].quantity).rfind("Scope ", 0) == 0) {
+                EXPECT_EQ(ref.values[i].why, "not measured by the scope");
+                continue;
+            }
+            EXPECT_EQ(app::Cell_text(ref.values[i], rows[i].unit),
+                      app::Cell_text(live.values[i], rows[i].unit));
+            EXPECT_NEAR(static_cast<double>(ref.values[i].value),
+                        static_cast<double>(live.values[i].value),
+                        1e-9 * std::max(1.0L, std::fabs(live.values[i].value)));
+        }
+    }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The measurements window against the simulated scope: opened by its button and by Ctrl+M
 // beside the main window, a column per shown channel or combination, values that match the
 // simulator's signals in closed form, refreshed after every acquisition, Copy, and a main window
-// whose controls, picture and metafile stay as they were.
+// whose controls, picture and metafile stay as they were; a column per reference, equal to the
+// live one for the live trace saved and loaded back.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -17,7 +18,10 @@
 
 #include "app/analysis/measure_table.h"
 #include "app/analysis/measurements_window.h"
+#include "app/output/csv_export.h"
+#include "app/picture/references.h"
 #include "app/support_window.h"
+#include "app/window/open_capture.h"
 #include "app/window/paint_box.h"
 #include "app/window/radio_group.h"
 
@@ -29,6 +33,10 @@ class MeasurementsWindowTest : public testing_support::WindowTest {
   protected:
     testing_support::ScratchHome home;
 
+    void TearDown() override {
+        app::Clear_references();
+        WindowTest::TearDown();
+    }
     void open_measurements() {
         click(form->MeasurementsButton);
         ASSERT_NE(form->Measurements, nullptr);
@@ -229,6 +237,31 @@ TEST_F(MeasurementsWindowTest, PictureAndMetafileAreTheSameWithTheWindowOpen) {
     EXPECT_EQ(form->PaintBox1->grab().toImage(), before);
     click(form->Button4);
     EXPECT_EQ(slurp(home.dir / "vistrel.wmf"), wmf_before);
+}
+
+TEST_F(MeasurementsWindowTest, ReferenceOfTheLiveTraceGetsAnEqualColumnUntilCleared) {
+    sim.set("HP_SIM_CH1_NOISE", "0.05");
+    open_connection();
+    click(form->RadioGroup1->button(0));
+    open_measurements();
+    const std::vector<std::string> saved = app::Save_csv((home.dir / "good.csv").string()).written;
+    ASSERT_EQ(saved.size(), 1u);
+    const std::string name = fs::path(saved[0]).filename().string();
+    ASSERT_TRUE(app::Reference_in_window(*form, saved[0], app::ReferenceGraph::Ch1Waveform));
+    EXPECT_EQ(columns(), (QStringList{"Ch 1", QString::fromStdString("ref: " + name)}));
+    for (const auto& row : app::Measure_rows()) {
+        SCOPED_TRACE(row.quantity);
+        if (std::string(row.quantity).rfind("Scope ", 0) == 0)
+            EXPECT_EQ(cell(row.quantity, 1), "n/a (not measured by the scope)");
+        else
+            EXPECT_EQ(cell(row.quantity, 1), cell(row.quantity, 0));
+    }
+    // A new record differs from the reference, which stays.
+    click(form->Button1);
+    EXPECT_EQ(columns().size(), 2);
+    EXPECT_NE(cell("RMS", 1), cell("RMS", 0));
+    app::Clear_references_in_window(*form);
+    EXPECT_EQ(columns(), QStringList{"Ch 1"});
 }
 
 }  // namespace
