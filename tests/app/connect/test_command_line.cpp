@@ -59,7 +59,8 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
           "then from the environment variables", "hp54200a.conf",
           "no saved\n                       choice); the desktop entry passes it",
           "the connection, written when the\n                Connection dialog is closed with OK",
-          "the folder of the last\n                Save as..., written when it has saved"})
+          "the folder of the last Save\n                as..., written when it has saved",
+          "and Run's interval, written when\n                it is changed"})
         EXPECT_NE(help.out.find(named), std::string::npos) << named;
     // A program run from its build folder finds the simulated scope built beside it, and says so
     // (the folder is longer than a line: the words as they are wrapped).
