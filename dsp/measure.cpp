@@ -9,14 +9,6 @@
 namespace dsp {
 namespace {
 
-TMeasured Value(long double v) {
-    return {true, v, {}};
-}
-
-TMeasured Missing(const char* why) {
-    return {false, 0.0L, why};
-}
-
 long double At(std::span<const double> x, std::size_t i) {
     return static_cast<long double>(x[i]);
 }

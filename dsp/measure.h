@@ -19,6 +19,14 @@ struct TMeasured {
     std::string why;  // "fewer than two crossings", ...; empty when the value exists
 };
 
+// A quantity that exists, and one that does not, with the reason.
+inline TMeasured Value(long double v) {
+    return {true, v, {}};
+}
+inline TMeasured Missing(const char* why) {
+    return {false, 0.0L, why};
+}
+
 // A record as the measurements read it: the samples in time order, equally spaced.
 struct TMeasureInput {
     std::span<const double> volts;

@@ -16,14 +16,6 @@ namespace {
 
 constexpr long double kPi = 3.141592653589793238462643383279502884L;
 
-TMeasured Value(long double v) {
-    return {true, v, {}};
-}
-
-TMeasured Missing(const char* why) {
-    return {false, 0.0L, why};
-}
-
 // One component: the power of its main lobe and the lobe's centre, in bins.
 struct Component {
     long double power = 0.0L;
