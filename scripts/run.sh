@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the program, the simulated scope and the interface drivers (no tests) and starts the
+# Builds the program, the simulated scope and every interface driver (no tests) and starts the
 # program: against the simulated scope, or through the interface that the arguments name
 # (scripts/run.sh --resource PRLGX-ASRL::/dev/ttyUSB0::INTFC --address 5).
 set -euo pipefail
@@ -19,7 +19,8 @@ if [ -f "$here/build/CMakeCache.txt" ] &&
   ! grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' "$here/build/CMakeCache.txt"; then
   rm -rf "${here:?}/build"
 fi
-"$here/scripts/setup.sh" --for run --targets "hp54200a hp54200a_sim gpib_prologix gpib_vxi11" \
+drivers="gpib_prologix gpib_vxi11 gpib_visa gpib_usbtmc"
+"$here/scripts/setup.sh" --for run --targets "hp54200a hp54200a_sim $drivers" \
   "$here/build" -G Ninja -DBUILD_TESTING=OFF -DHP_VXI11=ON -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_UNITY_BUILD=ON
 mkdir -p "$HOME/junk"   # the text data files go there; the program does not create it
