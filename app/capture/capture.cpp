@@ -17,6 +17,7 @@
 #include "app/connect/connection.h"
 #include "app/output/csv_export.h"
 #include "app/output/picture_export.h"
+#include "app/output/save_as.h"
 #include "app/output/text_export.h"
 #include "app/picture/window_state.h"
 #include "app/reopen/opened_capture.h"
@@ -111,25 +112,6 @@ std::string Refuse(const std::string& option, const std::string& value, const ch
     return option + " \"" + value + "\": expected " + expected;
 }
 
-// The highest number of a file "STEM-NNNN..." in `folder` (whatever follows the digits: the
-// extension, the CSV files' "-ch1"), 0 when there is none.
-int Highest_number(const std::filesystem::path& folder, const std::string& stem) {
-    int highest = 0;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end;
-         !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() < stem.size() + 5 || name.compare(0, stem.size() + 1, stem + "-") != 0)
-            continue;
-        const std::size_t digits = name.find_first_not_of("0123456789", stem.size() + 1);
-        const std::size_t count =
-            (digits == std::string::npos ? name.size() : digits) - (stem.size() + 1);
-        if (count >= 4 && count <= 9)
-            highest = std::max(highest, std::stoi(name.substr(stem.size() + 1, count)));
-    }
-    return highest;
-}
-
 }  // namespace
 
 int Series_start(const CaptureOptions& o) {
@@ -137,12 +119,13 @@ int Series_start(const CaptureOptions& o) {
     int highest = 0;
     for (const std::string* path : {&o.png, &o.svg, &o.pdf, &o.csv, &o.wmf, &o.measure_file}) {
         if (!path->empty())
-            highest = std::max(highest, Highest_number(fs::path(*path).parent_path(),
-                                                       fs::path(*path).stem().string()));
+            highest =
+                std::max(highest, Highest_series_number(fs::path(*path).parent_path(),
+                                                        fs::path(*path).stem().string(), false));
     }
     if (!o.text_dir.empty()) {
         for (const char* stem : {"waveform1_data", "fft1_data", "waveform2_data", "fft2_data"})
-            highest = std::max(highest, Highest_number(o.text_dir, stem));
+            highest = std::max(highest, Highest_series_number(o.text_dir, stem, false));
     }
     return highest + 1;
 }

@@ -6,9 +6,9 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSettings>
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 #include "app/connect/connection.h"
@@ -36,19 +36,37 @@ std::string Joined(const std::vector<std::string>& names) {
 
 }  // namespace
 
-std::string Next_numbered_name(const std::string& folder, const std::string& extension) {
-    // Any file of the series: the number ends where the digits end ("-ch1.csv", ".png", none).
-    static const QRegularExpression numbered(QStringLiteral("^hp54200a-(\\d{4,9})(?!\\d)"),
-                                             QRegularExpression::CaseInsensitiveOption);
+int Highest_series_number(const std::filesystem::path& folder, const std::string& stem,
+                          bool any_case) {
+    const auto same = [any_case](char a, char b) {
+        return any_case ? std::tolower(static_cast<unsigned char>(a)) ==
+                              std::tolower(static_cast<unsigned char>(b))
+                        : a == b;
+    };
     int highest = 0;
-    const QDir dir(QString::fromStdString(folder));
-    for (const QString& name : dir.entryList(QDir::Files)) {
-        const QRegularExpressionMatch m = numbered.match(name);
-        if (m.hasMatch())
-            highest = std::max(highest, m.captured(1).toInt());
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end;
+         !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() < stem.size() + 5 || name[stem.size()] != '-' ||
+            !std::equal(stem.begin(), stem.end(), name.begin(), same))
+            continue;
+        // The number ends where the digits end ("-ch1.csv", ".png", nothing).
+        const std::size_t digits = name.find_first_not_of("0123456789", stem.size() + 1);
+        const std::size_t count =
+            (digits == std::string::npos ? name.size() : digits) - (stem.size() + 1);
+        if (count >= 4 && count <= 9)
+            highest = std::max(highest, std::stoi(name.substr(stem.size() + 1, count)));
     }
+    return highest;
+}
+
+std::string Next_numbered_name(const std::string& folder, const std::string& extension) {
+    // The folder's name is UTF-8, as Qt gives it.
+    const std::filesystem::path dir(std::u8string(folder.begin(), folder.end()));
     char name[48];
-    std::snprintf(name, sizeof name, "hp54200a-%04d%s", highest + 1, extension.c_str());
+    std::snprintf(name, sizeof name, "hp54200a-%04d%s",
+                  Highest_series_number(dir, "hp54200a", true) + 1, extension.c_str());
     return (std::filesystem::path(folder) / name).string();
 }
 

@@ -3,12 +3,19 @@
 // program's settings (written only when a file is saved this way).
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 class QWidget;
 
 namespace app {
+
+// The highest number of an entry "STEM-NNNN..." of `folder` (4 to 9 digits, whatever follows
+// them: the extension, the CSV files' "-ch1"), 0 when there is none. `any_case`: the stem in
+// any letter case. Used by Save as... and by the capture's numbered series.
+int Highest_series_number(const std::filesystem::path& folder, const std::string& stem,
+                          bool any_case);
 
 // "hp54200a-0001.png" ... : one past the highest number of any "hp54200a-NNNN..." file in
 // `folder`, whatever its type or suffix (the CSV files' "hp54200a-0004-ch1.csv" uses 0004),
